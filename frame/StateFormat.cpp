@@ -1,0 +1,96 @@
+#include "StateFormat.h"
+
+#include "ParameterText.h"
+
+namespace veltrane
+{
+namespace
+{
+void appendEscaped (std::string& out, const juce::String& text)
+{
+    for (auto p = text.getCharPointer(); ! p.isEmpty();)
+    {
+        const auto ch = p.getAndAdvance();
+        switch (ch)
+        {
+            case '&': out += "&amp;"; break;
+            case '"': out += "&quot;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            default:
+                if (ch < 32)
+                    out += "&#" + std::to_string ((int) ch) + ";";
+                else
+                    out += juce::String::charToString (ch).toStdString();
+        }
+    }
+}
+} // namespace
+
+juce::MemoryBlock StateFormat::write (const juce::String& tag, const juce::String& presetName,
+                                      const std::vector<juce::String>& names, const std::vector<float>& values)
+{
+    std::vector<std::pair<juce::String, std::string>> attributes;
+    attributes.emplace_back ("pluginVersion", "2");
+    attributes.emplace_back ("presetName", std::string());
+    for (size_t i = 0; i < names.size(); ++i)
+    {
+        const auto text = formatStateNumber (values[i]);
+        bool replaced = false;
+        for (auto& a : attributes)
+            if (a.first == names[i])
+            {
+                a.second = text;
+                replaced = true;
+                break;
+            }
+        if (! replaced)
+            attributes.emplace_back (names[i], text);
+    }
+
+    std::string xml = "<" + tag.toStdString();
+    for (auto& a : attributes)
+    {
+        xml += " " + a.first.toStdString() + "=\"";
+        if (a.first == "presetName")
+            appendEscaped (xml, presetName);
+        else
+            xml += a.second;
+        xml += "\"";
+    }
+    xml += "/>";
+
+    juce::MemoryOutputStream out;
+    out.writeInt ((int) magic);
+    out.writeInt ((int) xml.size());
+    out.write (xml.data(), xml.size());
+    out.writeByte (0);
+    return out.getMemoryBlock();
+}
+
+std::optional<StateFormat::Restored> StateFormat::read (const void* data, int size, const juce::String& tag,
+                                                        const std::vector<juce::String>& names)
+{
+    if (data == nullptr || size <= 8)
+        return std::nullopt;
+    const auto* bytes = static_cast<const juce::uint8*> (data);
+    if (juce::ByteOrder::littleEndianInt (bytes) != magic)
+        return std::nullopt;
+    const juce::uint32 length = juce::ByteOrder::littleEndianInt (bytes + 4);
+    if (length == 0)
+        return std::nullopt;
+    const size_t available = (size_t) size - 8;
+    const size_t textBytes = std::min ((size_t) length, available);
+    const auto text = juce::String::fromUTF8 (reinterpret_cast<const char*> (bytes + 8), (int) textBytes);
+    auto element = juce::XmlDocument::parse (text);
+    if (element == nullptr || ! element->getTagName().equalsIgnoreCase (tag))
+        return std::nullopt;
+
+    Restored r;
+    r.presetName = element->getStringAttribute ("presetName");
+    r.values.reserve (names.size());
+    for (const auto& name : names)
+        r.values.push_back ((float) element->getDoubleAttribute (name, 0.0));
+    return r;
+}
+} // namespace veltrane

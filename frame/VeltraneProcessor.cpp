@@ -1,0 +1,138 @@
+#include "VeltraneProcessor.h"
+
+#include "ParameterText.h"
+#include "StateFormat.h"
+
+namespace veltrane
+{
+VeltraneProcessor::VeltraneProcessor (const PluginIdentity& identityIn, const ParameterInfo* tableIn, int countIn)
+    : juce::AudioProcessor (BusesProperties()
+                                .withInput ("Input", juce::AudioChannelSet::stereo(), true)
+                                .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
+      identity (identityIn),
+      table (tableIn),
+      count (countIn)
+{
+    for (int i = 0; i < count; ++i)
+        names.emplace_back (table[i].name);
+
+    for (int i = 0; i < count; ++i)
+    {
+        // IDs are the names, with the index added where a name repeats, so they stay
+        // unique per index and stable across versions.
+        int uses = 0;
+        for (auto& n : names)
+            uses += n == names[(size_t) i] ? 1 : 0;
+        juce::String id = uses > 1 ? names[(size_t) i] + juce::String (i) : names[(size_t) i];
+        auto* p = new Parameter (*this, i, id, table[i].initial);
+        params.push_back (p);
+        addParameter (p);
+    }
+    startTimer (50);
+}
+
+VeltraneProcessor::~VeltraneProcessor() { stopTimer(); }
+
+float VeltraneProcessor::getParameter (int i) { return isValidIndex (i) ? param (i) : 0.0f; }
+
+void VeltraneProcessor::setParameter (int i, float p)
+{
+    if (isValidIndex (i))
+        params[(size_t) i]->value.store (p, std::memory_order_relaxed);
+}
+
+float VeltraneProcessor::getParameterDefaultValue (int i) { return isValidIndex (i) ? table[i].normalizedDefault : 0.0f; }
+
+const juce::String VeltraneProcessor::getParameterName (int i) { return isValidIndex (i) ? table[i].name : "unknown"; }
+
+const juce::String VeltraneProcessor::getParameterText (int i) { return textForValue (i, getParameter (i)); }
+
+bool VeltraneProcessor::isMetaParameter (int i) const { return isValidIndex (i) && table[i].meta; }
+
+float VeltraneProcessor::getScaledParameter (int i) { return scaledFromNormalized (i, getParameter (i)); }
+
+void VeltraneProcessor::setScaledParameter (int i, float s)
+{
+    if (! isValidIndex (i))
+        return;
+    const float p = normalizedFromScaled (i, s);
+    // Stores through setValue (no clamping) and informs the host and every listener.
+    params[(size_t) i]->setValueNotifyingHost (p);
+}
+
+float VeltraneProcessor::getParameterMin (int i) { return isValidIndex (i) ? table[i].minimum : 0.0f; }
+float VeltraneProcessor::getParameterMax (int i) { return isValidIndex (i) ? table[i].maximum : 1.0f; }
+float VeltraneProcessor::getParameterDefault (int i) { return isValidIndex (i) ? table[i].scaledDefault : 0.0f; }
+
+float VeltraneProcessor::scaledFromNormalized (int i, float p) const
+{
+    return isValidIndex (i) ? toScaled (table[i], p) : p;
+}
+
+float VeltraneProcessor::normalizedFromScaled (int i, float s) const
+{
+    return isValidIndex (i) ? toNormalized (table[i], s) : s;
+}
+
+juce::String VeltraneProcessor::textForValue (int i, float p) const
+{
+    return formatTwoDecimals (scaledFromNormalized (i, p));
+}
+
+const juce::String VeltraneProcessor::getProgramName (int)
+{
+    return identity.programNameIsPreset ? getPresetName() : juce::String();
+}
+
+void VeltraneProcessor::changeProgramName (int, const juce::String& newName)
+{
+    if (identity.programNameIsPreset)
+        setPresetName (newName);
+}
+
+bool VeltraneProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    const auto in = layouts.getMainInputChannelSet();
+    const auto out = layouts.getMainOutputChannelSet();
+    if (in != out)
+        return false;
+    return in == juce::AudioChannelSet::mono() || in == juce::AudioChannelSet::stereo();
+}
+
+juce::String VeltraneProcessor::getPresetName() const
+{
+    std::lock_guard<std::mutex> lock (presetMutex);
+    return presetName;
+}
+
+void VeltraneProcessor::setPresetName (const juce::String& name)
+{
+    std::lock_guard<std::mutex> lock (presetMutex);
+    presetName = name;
+}
+
+void VeltraneProcessor::getStateInformation (juce::MemoryBlock& destination)
+{
+    std::vector<float> values;
+    for (int i = 0; i < count; ++i)
+        values.push_back (getParameter (i));
+    destination = StateFormat::write (identity.stateTag, getPresetName(), names, values);
+}
+
+void VeltraneProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    auto restored = StateFormat::read (data, sizeInBytes, identity.stateTag, names);
+    if (! restored)
+        return;
+    setPresetName (restored->presetName);
+    for (int i = 0; i < count; ++i)
+        setParameter (i, restored->values[(size_t) i]);
+}
+
+void VeltraneProcessor::publishPendingLatency()
+{
+    const int wanted = getReportedLatency();
+    if (wanted != getLatencySamples())
+        setLatencySamples (wanted);
+}
+} // namespace veltrane

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "Parameter.h"
+#include "ParameterInfo.h"
+#include "PluginIdentity.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+namespace veltrane
+{
+/** The processor base of the suite: the parameter table with its normalized and scaled
+    forms, the fixed answers every plug-in gives its host, the saved-state format and
+    latency reports that the audio thread can make without calling into the host. */
+class VeltraneProcessor : public juce::AudioProcessor, private juce::Timer
+{
+public:
+    VeltraneProcessor (const PluginIdentity& identity, const ParameterInfo* table, int count);
+    ~VeltraneProcessor() override;
+
+    // Parameter operations by index. Out-of-range indexes read 0 and writes are ignored.
+    int getNumParameters() override { return count; }
+    /** The stored normalized value. */
+    float getParameter (int i) override;
+    /** Stores p without clamping, notification or reaction. */
+    void setParameter (int i, float p) override;
+    float getParameterDefaultValue (int i) override;
+    const juce::String getParameterName (int i) override;
+    const juce::String getParameterText (int i) override;
+    bool isMetaParameter (int i) const override;
+
+    /** The scaled value in the parameter's own units. */
+    virtual float getScaledParameter (int i);
+    /** Converts s to the normalized value and sets it with host notification. */
+    virtual void setScaledParameter (int i, float s);
+    virtual float getParameterMin (int i);
+    virtual float getParameterMax (int i);
+    virtual float getParameterDefault (int i);
+
+    /** Conversions used by the operations above; plug-ins with special rules override. */
+    virtual float scaledFromNormalized (int i, float p) const;
+    virtual float normalizedFromScaled (int i, float s) const;
+    /** Display text of parameter i at normalized value p (two decimals by default). */
+    virtual juce::String textForValue (int i, float p) const;
+
+    const ParameterInfo* getParameterInfo (int i) const { return isValidIndex (i) ? &table[i] : nullptr; }
+    Parameter* getParameterObject (int i) const { return isValidIndex (i) ? params[(size_t) i] : nullptr; }
+
+    // Fixed answers.
+    const juce::String getName() const override { return identity.displayName; }
+    bool acceptsMidi() const override { return identity.acceptsMidi; }
+    bool producesMidi() const override { return false; }
+    bool isMidiEffect() const override { return false; }
+    bool silenceInProducesSilenceOut() const override { return false; }
+    double getTailLengthSeconds() const override { return 0.0; }
+    int getNumPrograms() override { return 1; }
+    int getCurrentProgram() override { return 0; }
+    void setCurrentProgram (int) override {}
+    const juce::String getProgramName (int) override;
+    void changeProgramName (int, const juce::String& newName) override;
+    const juce::String getInputChannelName (int i) const override { return juce::String (i + 1); }
+    const juce::String getOutputChannelName (int i) const override { return juce::String (i + 1); }
+    bool isInputChannelStereoPair (int) const override { return true; }
+    bool isOutputChannelStereoPair (int) const override { return true; }
+    void releaseResources() override {}
+    bool hasEditor() const override { return true; }
+    bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
+
+    void getStateInformation (juce::MemoryBlock& destination) override;
+    void setStateInformation (const void* data, int sizeInBytes) override;
+
+    juce::String getPresetName() const;
+    void setPresetName (const juce::String& name);
+
+    /** Safe from the audio thread: the latency reaches the host from the message thread. */
+    void reportLatency (int samples) noexcept { pendingLatency.store (samples, std::memory_order_relaxed); }
+    /** The latency last asked for by the processing (samples). */
+    int getReportedLatency() const noexcept { return pendingLatency.load (std::memory_order_relaxed); }
+    /** Hands a pending latency change to the host; called by a message-thread timer. */
+    void publishPendingLatency();
+
+protected:
+    bool isValidIndex (int i) const noexcept { return i >= 0 && i < count; }
+    /** The parameter's value as the audio thread polls it. */
+    float param (int i) const noexcept { return params[(size_t) i]->value.load (std::memory_order_relaxed); }
+
+    const PluginIdentity identity;
+
+private:
+    void timerCallback() override { publishPendingLatency(); }
+
+    const ParameterInfo* const table;
+    const int count;
+    std::vector<Parameter*> params; // owned by the AudioProcessor
+    std::vector<juce::String> names;
+    std::atomic<int> pendingLatency { 0 };
+
+    mutable std::mutex presetMutex;
+    juce::String presetName;
+};
+} // namespace veltrane

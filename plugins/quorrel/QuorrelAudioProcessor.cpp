@@ -1,0 +1,220 @@
+#include "QuorrelAudioProcessor.h"
+
+#include "QuorrelAudioProcessorEditor.h"
+
+#include <cmath>
+
+namespace
+{
+using veltrane::Conversion;
+
+const veltrane::ParameterInfo quorrelParameters[] = {
+    // name, kind, a, b, c, min, max, scaled default, normalized default, at construction
+    { "bands", Conversion::exp2, 10.0f, 3.0f, 0.1f, 8.0f, 8192.0f, 512.0f, 0.6f, 0.6f },
+    { "bandshift", Conversion::linear, 100.0f, -50.0f, 0.01f, -50.0f, 50.0f, 0.0f, 0.5f, 0.5f },
+    { "phaseshift", Conversion::linear, 6.28f, -3.14f, 0.1592356687898089f, -3.14f, 3.14f, 0.0f, 0.5f, 0.5f },
+    { "phasenull", Conversion::linear, 100.0f, 0.0f, 0.01f, 0.0f, 100.0f, 0.0f, 0.0f, 0.0f },
+    { "phasenoise", Conversion::linear, 100.0f, 0.0f, 0.01f, 0.0f, 100.0f, 0.0f, 0.0f, 0.0f },
+    { "scramble", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f },
+    { "phasereset", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f },
+    { "ingain", Conversion::linear, 40.0f, -20.0f, 0.025f, -20.0f, 20.0f, 0.0f, 0.5f, 0.5f },
+    { "outgain", Conversion::linear, 40.0f, -20.0f, 0.025f, -20.0f, 20.0f, 0.0f, 0.5f, 0.5f },
+    { "color", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f },
+};
+
+const veltrane::PluginIdentity quorrelIdentity { "++quorrel", "quorrel", false, true };
+
+/** Wraps into -pi..pi by whole turns as the phase rebuild does; values that are not
+    finite count as no advance, and huge ones are reduced first so the loops end. */
+inline float wrapAdvance (float d, float pi, float twoPi) noexcept
+{
+    if (! std::isfinite (d))
+        return 0.0f;
+    if (std::fabs (d) > 64.0f * pi)
+        d = std::remainder (d, twoPi);
+    while (d > pi)
+        d -= twoPi;
+    while (d < -pi)
+        d += twoPi;
+    return d;
+}
+} // namespace
+
+QuorrelAudioProcessor::QuorrelAudioProcessor()
+    : VeltraneProcessor (quorrelIdentity, quorrelParameters, numParams), spect (2, false)
+{
+    scrambleTable.resize (maxBins);
+    for (int k = 0; k < maxBins; ++k)
+        scrambleTable[(size_t) k] = k;
+    for (int c = 0; c < 2; ++c)
+    {
+        polarIn[c].assign (maxFFTSize + 2, 0.0f);
+        polarOut[c].assign (maxFFTSize + 2, 0.0f);
+        measuredPhase[c].assign (maxBins, 0.0f);
+        accumulatedPhase[c].assign (maxBins, 0.0f);
+    }
+    inputGain = 1.0f;
+    reportLatency (1024);
+    publishPendingLatency();
+}
+
+int QuorrelAudioProcessor::fftSizeForBands (float bands) noexcept
+{
+    float e = std::floor (10.0f * bands + 3.0f);
+    // A restored state can hold any float; the engine serves 16..16384 only.
+    if (! (e >= 3.0f))
+        e = 3.0f;
+    if (e > 13.0f)
+        e = 13.0f;
+    return 2 * (int) (float) std::exp2 (e);
+}
+
+void QuorrelAudioProcessor::drawScrambleTable() noexcept
+{
+    const int b = halfSize;
+    if (b < 2)
+        return;
+    for (int k = 0; k < b; ++k)
+        scrambleTable[(size_t) k] = k;
+    for (int i = b - 1; i >= 1; --i)
+    {
+        int j = (int) ((double) draw() * (1.0 / 4294967296.0) * (double) b);
+        if (j >= b)
+            j = b - 1;
+        std::swap (scrambleTable[(size_t) i], scrambleTable[(size_t) j]);
+    }
+}
+
+void QuorrelAudioProcessor::resetPhases (int bins) noexcept
+{
+    const float step = pi * 0.25f;
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < bins; ++i)
+        {
+            measuredPhase[c][(size_t) i] = (float) i * step;
+            accumulatedPhase[c][(size_t) i] = (float) i * step;
+        }
+}
+
+void QuorrelAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    juce::ScopedNoDenormals noDenormals;
+
+    if (resetPending)
+    {
+        resetPending = false;
+        setParameter (phaseresetParam, 0.0f); // the host is not told: a momentary trigger
+    }
+    const float inG = param (ingainParam);
+    if (inG != appliedInGain)
+    {
+        appliedInGain = inG;
+        inputGain = std::pow (10.0f, 2.0f * inG - 1.0f);
+    }
+    const float outG = param (outgainParam);
+    if (outG != appliedOutGain)
+    {
+        appliedOutGain = outG;
+        outputGain = std::pow (10.0f, 2.0f * outG - 1.0f);
+    }
+    if (param (phaseresetParam) > 0.5f)
+    {
+        resetPending = true;
+        resetPhases (halfSize);
+    }
+    const float scr = param (scrambleParam);
+    if (scr != appliedScramble)
+    {
+        appliedScramble = scr;
+        drawScrambleTable();
+    }
+
+    const int inputs = getTotalNumInputChannels();
+    for (int c = inputs; c < buffer.getNumChannels(); ++c)
+        buffer.clear (c, 0, buffer.getNumSamples());
+    processActual (buffer);
+    for (int c = inputs; c < buffer.getNumChannels(); ++c)
+        buffer.clear (c, 0, buffer.getNumSamples());
+}
+
+void QuorrelAudioProcessor::updateFFT()
+{
+    const float bands = param (bandsParam);
+    if (bands == appliedBands)
+        return;
+    appliedBands = bands;
+    const int n = fftSizeForBands (bands);
+    if (n != fftSize)
+    {
+        overlapShift = 3;
+        setFFTSize (n);
+        reportLatency (n);
+        resetPhases (n / 2);
+    }
+    drawScrambleTable();
+    initBlackmanWindows();
+    scaleWindows();
+}
+
+void QuorrelAudioProcessor::processSpect()
+{
+    for (int i = 0; i < numParams; ++i)
+        snapshot[i] = param (i);
+
+    const int fullBins = fftSizeForBands (snapshot[bandsParam]) / 2;
+    const int bins = std::min (fullBins, halfSize);
+    const int shift = (int) ((snapshot[bandshiftParam] - 0.5f) * (float) bins);
+
+    processChannel (0, bins, shift);
+    if (stereo == 1)
+        processChannel (1, bins, shift);
+}
+
+void QuorrelAudioProcessor::processChannel (int c, int bins, int shift) noexcept
+{
+    float* in = polarIn[c].data();
+    float* out = polarOut[c].data();
+    float* measured = measuredPhase[c].data();
+    float* accumulated = accumulatedPhase[c].data();
+
+    cartToPolar (spectrum[c], in);
+
+    if (snapshot[scrambleParam] > 0.5f)
+        for (int i = 0; i < bins; ++i)
+        {
+            const int src = scrambleTable[(size_t) i];
+            in[2 * i] = in[2 * src];
+            in[2 * i + 1] = in[2 * src + 1];
+        }
+
+    const float noise = snapshot[phasenoiseParam];
+    const float offset = (0.5f - snapshot[phaseshiftParam]) * twoPi;
+    const float keep = 1.0f - snapshot[phasenullParam];
+    for (int i = 0; i < bins; ++i)
+    {
+        const float phi = in[2 * i + 1];
+        const float d = phi - measured[i];
+        measured[i] = phi;
+        const float r = (float) ((double) draw() * (1.0 / 2147483648.0) - 1.0);
+        float delta = r * noise * twoPi + (offset + keep * d);
+        delta = wrapAdvance (delta, pi, twoPi);
+        float acc = accumulated[i] + delta;
+        // The running phase is never wrapped in the rebuild itself; keep it small enough
+        // that float resolution does not erode it over hours of playing.
+        if (std::fabs (acc) > 4096.0f)
+            acc = std::remainder (acc, twoPi);
+        accumulated[i] = acc;
+        int o = (i + shift) % bins;
+        if (o < 0)
+            o += bins;
+        out[2 * o] = in[2 * i];
+        out[2 * o + 1] = acc;
+    }
+    // The Nyquist pair carries nothing, also after the size shrank from a larger one.
+    out[2 * bins] = 0.0f;
+    out[2 * bins + 1] = 0.0f;
+
+    polarToCart (out, outputSpectrum[c]);
+}
+
+juce::AudioProcessorEditor* QuorrelAudioProcessor::createEditor() { return new QuorrelAudioProcessorEditor (*this); }
