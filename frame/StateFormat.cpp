@@ -82,8 +82,13 @@ std::optional<StateFormat::Restored> StateFormat::read (const void* data, int si
     const size_t available = (size_t) size - 8;
     const size_t textBytes = std::min ((size_t) length, available);
     const auto text = juce::String::fromUTF8 (reinterpret_cast<const char*> (bytes + 8), (int) textBytes);
-    auto element = juce::XmlDocument::parse (text);
-    if (element == nullptr || ! element->getTagName().equalsIgnoreCase (tag))
+    // A complete element ends with '>'; a cut blob is refused whole rather than restored half.
+    if (! text.trimEnd().endsWithChar ('>'))
+        return std::nullopt;
+    juce::XmlDocument document (text);
+    auto element = document.getDocumentElement();
+    if (element == nullptr || document.getLastParseError().isNotEmpty()
+        || ! element->getTagName().equalsIgnoreCase (tag))
         return std::nullopt;
 
     Restored r;

@@ -14,8 +14,10 @@ TEST (Windows, KaiserOfSixteenPeaksInTheMiddleAndIsSymmetric)
     EXPECT_EQ (w[0], 0.0f);
     EXPECT_EQ (w[15], 0.0f);
     EXPECT_EQ (w[8], 1.0f);
-    for (int j = 1; j <= 7; ++j)
+    for (int j = 1; j <= 6; ++j)
         EXPECT_EQ (w[(size_t) (8 - j)], w[(size_t) (8 + j)]) << j;
+    // Index 1 mirrors index 15 before the end samples are cleared, so it keeps its value.
+    EXPECT_GT (w[1], 0.0f);
     EXPECT_LT (w[1], w[4]);
 }
 
@@ -75,7 +77,7 @@ TEST (Windows, ConstructionNormalisesHammingToSumTwo)
     EXPECT_NEAR (sum, 2.0, 1e-5);
     const double q = synthesisQ (e);
     for (int k : { 0, 100, 511, 512, 1023 })
-        EXPECT_NEAR (e.synthesisWindow[k], e.analysisWindow[k] * 0.5 / (1024.0 * q), 1e-9) << k;
+        EXPECT_NEAR (e.synthesisWindow[k], e.analysisWindow[k] * 0.5 / (1024.0 * q), 1e-6 * e.synthesisWindow[k]) << k;
 }
 
 TEST (Windows, OverlapEightUsesEightSamplesForQ)
@@ -85,7 +87,7 @@ TEST (Windows, OverlapEightUsesEightSamplesForQ)
     e.setFFTSize (1024);
     EXPECT_EQ (e.hop, 128);
     const double q = synthesisQ (e);
-    EXPECT_NEAR (e.synthesisWindow[300], e.analysisWindow[300] * 0.5 / (1024.0 * q), 1e-9);
+    EXPECT_NEAR (e.synthesisWindow[300], e.analysisWindow[300] * 0.5 / (1024.0 * q), 1e-6 * e.synthesisWindow[300]);
 }
 
 TEST (Windows, SetFFTSizeRoundsDownAndKeepsTheShape)

@@ -1,0 +1,137 @@
+#include "ParameterInfo.h"
+#include "ParameterText.h"
+#include "VeltraneProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+using veltrane::Conversion;
+using veltrane::ParameterInfo;
+
+namespace
+{
+const ParameterInfo testTable[] = {
+    { "bands", Conversion::exp2, 10.0f, 3.0f, 0.1f, 8.0f, 8192.0f, 512.0f, 0.6f, 0.6f },
+    { "shift", Conversion::linear, 100.0f, -50.0f, 0.01f, -50.0f, 50.0f, 0.0f, 0.5f, 0.5f },
+    { "unknown", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f },
+    { "unknown", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.25f, true },
+};
+const veltrane::PluginIdentity testIdentity { "++test", "test", false, true };
+
+struct TestProcessor : veltrane::VeltraneProcessor
+{
+    TestProcessor() : VeltraneProcessor (testIdentity, testTable, 4) {}
+    void prepareToPlay (double, int) override {}
+    void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override {}
+    using juce::AudioProcessor::processBlock;
+    juce::AudioProcessorEditor* createEditor() override { return nullptr; }
+};
+} // namespace
+
+TEST (ParameterText, TwoDecimalsRoundHalfAwayFromZero)
+{
+    struct Case
+    {
+        float value;
+        const char* text;
+    };
+    for (auto c : { Case { 512.0f, "512.00" }, Case { -50.0f, "-50.00" }, Case { 0.5f, "0.50" },
+                    Case { 0.125f, "0.13" }, Case { -0.125f, "-0.13" }, Case { 0.375f, "0.38" },
+                    Case { 724.077f, "724.08" }, Case { 9.995f, "9.99" }, // 9.995f is below 9.995
+                    Case { 99.99999f, "100.00" }, Case { 0.0f, "0.00" } })
+        EXPECT_EQ (veltrane::formatTwoDecimals (c.value), c.text) << c.value;
+}
+
+TEST (ParameterText, StateNumbersIgnoreTheProcessLocale)
+{
+    std::setlocale (LC_NUMERIC, "de_DE.UTF-8"); // may not exist; the C locale then stays
+    EXPECT_EQ (veltrane::formatStateNumber (2.0f), "2");
+    EXPECT_EQ (veltrane::formatStateNumber (0.5f), "0.5");
+    EXPECT_EQ (veltrane::formatStateNumber (0.0f), "0");
+    EXPECT_EQ (veltrane::formatStateNumber (0.6f), "0.60000002384185791016");
+    std::setlocale (LC_NUMERIC, "C");
+}
+
+TEST (ParameterModel, ConversionsAreUnclampedBothWays)
+{
+    TestProcessor p;
+    EXPECT_FLOAT_EQ (p.getScaledParameter (0), std::exp2 (9.0f));
+    // linear a = 100, b = -50: s = 10 gives p = 60 x 0.01.
+    p.setScaledParameter (1, 10.0f);
+    EXPECT_EQ (p.getParameter (1), 60.0f * 0.01f);
+    EXPECT_NEAR (p.getScaledParameter (1), 10.0f, 1e-5f);
+    p.setScaledParameter (1, 80.0f); // beyond the maximum
+    EXPECT_GT (p.getParameter (1), 1.0f);
+    EXPECT_NEAR (p.getScaledParameter (1), 80.0f, 1e-4f);
+    p.setScaledParameter (0, 700.0f);
+    EXPECT_NEAR (p.getScaledParameter (0), 700.0f, 1e-2f);
+    EXPECT_EQ (p.getParameterText (0), "700.00");
+}
+
+TEST (ParameterModel, OutOfRangeIndexesAndFallbacks)
+{
+    TestProcessor p;
+    EXPECT_EQ (p.getNumParameters(), 4);
+    EXPECT_EQ (p.getParameter (4), 0.0f);
+    EXPECT_EQ (p.getParameter (-1), 0.0f);
+    p.setParameter (4, 0.5f);
+    p.setParameter (-1, 0.5f);
+    EXPECT_EQ (p.getParameter (4), 0.0f);
+    EXPECT_EQ (p.getParameterName (4), "unknown");
+    EXPECT_EQ (p.getParameterMin (9), 0.0f);
+    EXPECT_EQ (p.getParameterMax (9), 1.0f);
+    EXPECT_EQ (p.getParameterDefault (9), 0.0f);
+    EXPECT_EQ (p.getParameterDefaultValue (9), 0.0f);
+    EXPECT_EQ (p.getParameterMin (0), 8.0f);
+    EXPECT_EQ (p.getParameterMax (0), 8192.0f);
+    EXPECT_EQ (p.getParameterDefault (0), 512.0f);
+    EXPECT_FALSE (p.isMetaParameter (0));
+    EXPECT_TRUE (p.isMetaParameter (3));
+}
+
+TEST (ParameterModel, HostObjectsShareTheStoredValueAndHaveUniqueIds)
+{
+    TestProcessor p;
+    auto& params = p.getParameters();
+    ASSERT_EQ (params.size(), 4);
+    params[1]->setValue (1.5f); // a host or restored state may go beyond 1
+    EXPECT_EQ (p.getParameter (1), 1.5f);
+    p.setParameter (0, 0.65f);
+    EXPECT_EQ (params[0]->getValue(), 0.65f);
+    EXPECT_EQ (params[0]->getText (0.65f, 100), "724.08");
+    EXPECT_EQ (params[0]->getName (100), "bands");
+    EXPECT_FLOAT_EQ (params[0]->getDefaultValue(), 0.6f);
+    juce::StringArray ids;
+    for (auto* q : params)
+        ids.add (dynamic_cast<juce::HostedAudioProcessorParameter*> (q)->getParameterID());
+    EXPECT_EQ (ids.joinIntoString (","), "bands,shift,unknown2,unknown3");
+}
+
+TEST (ParameterModel, FixedAnswers)
+{
+    TestProcessor p;
+    EXPECT_EQ (p.getName(), "++test");
+    EXPECT_EQ (p.getNumPrograms(), 1);
+    EXPECT_EQ (p.getCurrentProgram(), 0);
+    EXPECT_EQ (p.getTailLengthSeconds(), 0.0);
+    EXPECT_EQ (p.getInputChannelName (1), "2");
+    EXPECT_EQ (p.getProgramName (0), "");
+    p.changeProgramName (0, "warm");
+    EXPECT_EQ (p.getProgramName (0), "warm");
+    juce::AudioProcessor::BusesLayout layout;
+    layout.inputBuses.add (juce::AudioChannelSet::mono());
+    layout.outputBuses.add (juce::AudioChannelSet::stereo());
+    EXPECT_FALSE (p.isBusesLayoutSupported (layout));
+    layout.outputBuses.getReference (0) = juce::AudioChannelSet::mono();
+    EXPECT_TRUE (p.isBusesLayoutSupported (layout));
+}
+
+TEST (ParameterModel, LatencyReportsReachTheHostFromTheMessageThread)
+{
+    TestProcessor p;
+    p.reportLatency (2048);
+    EXPECT_EQ (p.getReportedLatency(), 2048);
+    p.publishPendingLatency();
+    EXPECT_EQ (p.getLatencySamples(), 2048);
+}

@@ -1,0 +1,83 @@
+#include "StateFormat.h"
+
+#include <gtest/gtest.h>
+
+using veltrane::StateFormat;
+
+namespace
+{
+const std::vector<juce::String> names { "bands", "unknown", "unknown", "color" };
+
+juce::MemoryBlock envelope (const std::string& xml, int lengthAdjust = 0)
+{
+    juce::MemoryOutputStream out;
+    out.writeInt ((int) StateFormat::magic);
+    out.writeInt ((int) xml.size() + lengthAdjust);
+    out.write (xml.data(), xml.size());
+    out.writeByte (0);
+    return out.getMemoryBlock();
+}
+
+std::optional<StateFormat::Restored> readBack (const juce::MemoryBlock& b)
+{
+    return StateFormat::read (b.getData(), (int) b.getSize(), "test", names);
+}
+} // namespace
+
+TEST (StateFormat, WritesTheExactEnvelopeAndKeepsRepeatedNamesOnce)
+{
+    auto b = StateFormat::write ("test", "a&b", names, { 0.6f, 0.0f, 1.0f, 0.5f });
+    const std::string xml = R"(<test pluginVersion="2" presetName="a&amp;b" bands="0.60000002384185791016" unknown="1" color="0.5"/>)";
+    ASSERT_EQ (b.getSize(), xml.size() + 9);
+    const auto* bytes = static_cast<const char*> (b.getData());
+    EXPECT_EQ (std::string (bytes, 4), "VC2!");
+    EXPECT_EQ (juce::ByteOrder::littleEndianInt (bytes + 4), (juce::uint32) xml.size());
+    EXPECT_EQ (std::string (bytes + 8, xml.size()), xml);
+    EXPECT_EQ (bytes[b.getSize() - 1], 0);
+
+    auto r = readBack (b);
+    ASSERT_TRUE (r.has_value());
+    EXPECT_EQ (r->presetName, "a&b");
+    EXPECT_EQ (r->values, (std::vector<float> { 0.6f, 1.0f, 1.0f, 0.5f }));
+}
+
+TEST (StateFormat, RestoringRules)
+{
+    // Tag compared without case; attribute names with case; missing or non-numeric gives 0;
+    // values are not clamped; a declaration is accepted.
+    auto r = readBack (envelope (R"(<?xml version="1.0" encoding="UTF-8"?> <TEST Bands="0.3" unknown="1.5" color="abc"/>)"));
+    ASSERT_TRUE (r.has_value());
+    EXPECT_EQ (r->presetName, "");
+    EXPECT_EQ (r->values, (std::vector<float> { 0.0f, 1.5f, 1.5f, 0.0f }));
+}
+
+TEST (StateFormat, BadDataIsIgnored)
+{
+    const std::string good = R"(<test bands="0.3"/>)";
+    auto wrongMagic = envelope (good);
+    static_cast<char*> (wrongMagic.getData())[0] = 'X';
+    juce::MemoryBlock eightBytes (envelope (good).getData(), 8);
+    struct Case
+    {
+        const char* what;
+        juce::MemoryBlock data;
+    };
+    const Case cases[] = {
+        { "wrong magic", wrongMagic },
+        { "eight bytes", eightBytes },
+        { "zero length", envelope (good, -(int) good.size()) },
+        { "other tag", envelope (R"(<quorrel bands="0.3"/>)") },
+        { "not xml", envelope ("garbage <<< >") },
+        { "truncated xml", envelope (good.substr (0, 6)) },
+    };
+    for (auto& c : cases)
+        EXPECT_FALSE (readBack (c.data).has_value()) << c.what;
+    EXPECT_FALSE (StateFormat::read (nullptr, 100, "test", names).has_value());
+}
+
+TEST (StateFormat, LengthBeyondTheDataIsCutToTheData)
+{
+    auto r = readBack (envelope (R"(<test bands="0.25"/>)", 1000));
+    ASSERT_TRUE (r.has_value());
+    EXPECT_EQ (r->values[0], 0.25f);
+}
