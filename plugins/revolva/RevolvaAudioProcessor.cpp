@@ -1,0 +1,603 @@
+#include "RevolvaAudioProcessor.h"
+
+#include "RevolvaAudioProcessorEditor.h"
+#include "RevolvaParameters.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+constexpr float log2Of30 = 4.9068904f;
+constexpr float oneOver72 = 0.013888889f;
+
+/** trunc(x) kept in lo..hi; NaN gives lo. Restored parameters can hold any float. */
+inline std::int64_t clampedTrunc (double x, std::int64_t lo, std::int64_t hi) noexcept
+{
+    if (! (x >= (double) lo))
+        return lo;
+    if (x >= (double) hi)
+        return hi;
+    return (std::int64_t) x;
+}
+
+/** Index trunc(layerMask x p) of a "start" or "end" value, inside the buffer. */
+inline int loopIndex (float p) noexcept
+{
+    return (int) clampedTrunc ((double) ((float) LoopLayer::layerMask * p), 0, LoopLayer::layerMask);
+}
+} // namespace
+
+RevolvaAudioProcessor::RevolvaAudioProcessor()
+    : VeltraneProcessor (revolva::identity(), revolva::parameterTable(), numParams),
+      spect (2, false),
+      polarIn (65536, 0.0f),
+      polarOut (65536, 0.0f),
+      pool ((size_t) (numLayers + 1) * 2 * LoopLayer::layerLength, 0.0f),
+      bandOrder (maxFFTSize, 0),
+      binBand (maxFFTSize, 0),
+      loader (pool.data() + (size_t) numLayers * 2 * LoopLayer::layerLength,
+              pool.data() + ((size_t) numLayers * 2 + 1) * LoopLayer::layerLength)
+{
+    for (int l = 0; l < numLayers; ++l)
+    {
+        layers[l].leftBuffer = pool.data() + (size_t) (2 * l) * LoopLayer::layerLength;
+        layers[l].rightBuffer = pool.data() + (size_t) (2 * l + 1) * LoopLayer::layerLength;
+    }
+    // Overlap 8 from the start, so a "bands" value that keeps N = 1024 scales the windows
+    // for the hop the kernel actually uses.
+    windowKind = veltrane::blackmanWindow;
+    overlapShift = 3;
+    setFFTSize (fftSize);
+    rebuildWindowsIfNeeded();
+
+    attackStep = (float) (1.0 / ((double) attackSeconds * currentSampleRate));
+    releaseStep = (float) (-1.0 / ((double) releaseSeconds * currentSampleRate));
+    beatsPerSample = (float) ((double) beatsPerSecond / currentSampleRate);
+    barsPerSample = beatsPerSample / beatsPerBar;
+
+    // Limits of the magnitude bands: each 3 dB below the last, down to 0.00001.
+    float upper = 1.0f, lower;
+    bandLimits[0] = upper;
+    numBands = 0;
+    do
+    {
+        lower = upper * 0.707106f;
+        if ((double) lower < 0.00001)
+            lower = 0.00001f;
+        bandLimits[++numBands] = lower;
+        upper = lower;
+    } while ((double) lower > 0.00001);
+
+    reportLatency (0);
+}
+
+RevolvaAudioProcessor::~RevolvaAudioProcessor() = default;
+
+float RevolvaAudioProcessor::scaledFromNormalized (int i, float p) const
+{
+    if (i == stretchParam)
+        return (float) std::pow (10.0, 2.0 * (double) p);
+    return VeltraneProcessor::scaledFromNormalized (i, p);
+}
+
+void RevolvaAudioProcessor::prepareToPlay (double sampleRate, int)
+{
+    if (sampleRate > 0.0 && std::isfinite (sampleRate))
+        currentSampleRate = sampleRate;
+    attackStep = (float) (1.0 / ((double) attackSeconds * currentSampleRate));
+    releaseStep = (float) (-1.0 / ((double) releaseSeconds * currentSampleRate));
+}
+
+void RevolvaAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    VeltraneProcessor::setStateInformation (data, sizeInBytes);
+    // A restored tempo is taken as it stands, not as a tempo change that rescales the
+    // restored stretch.
+    stateRestored.store (true, std::memory_order_relaxed);
+}
+
+void RevolvaAudioProcessor::setClocks (std::int64_t samples, double beats) noexcept
+{
+    sampleClock = samples;
+    beatPosition = beats;
+    hopClock = beats;
+    barPosition = beats / beatsPerBar;
+    lastBar = (std::int64_t) std::floor (barPosition);
+    for (auto& layer : layers)
+    {
+        layer.loopStartBeat = beats;
+        layer.loopEndBeat = beats;
+        layer.attackEnd = layer.releaseStart = layer.releaseEnd = samples;
+    }
+}
+
+int RevolvaAudioProcessor::loadSoundFile (int layer, const juce::String& path)
+{
+    return loader.load (layer, path.toRawUTF8());
+}
+
+void RevolvaAudioProcessor::closeFile (int layer) { loader.close (layer); }
+
+int RevolvaAudioProcessor::fftSizeForBands (float p) noexcept
+{
+    const float e = std::trunc (10.0f * p + 3.0f);
+    const int exponent = ! (e >= 3.0f) ? 3 : (e > 13.0f ? 13 : (int) e);
+    return 2 * (int) (float) std::pow (2.0, (double) exponent);
+}
+
+void RevolvaAudioProcessor::startLayer (LoopLayer& layer, int index, std::int64_t now) noexcept
+{
+    const double rate = currentSampleRate;
+    layer.attackEnd = now + clampedTrunc ((double) attackSeconds * rate, 0, INT64_C (1) << 40);
+    layer.releaseStart = layer.releaseEnd = now + (std::int64_t) (rate * 10000.0);
+    (void) index;
+}
+
+void RevolvaAudioProcessor::releaseLayer (LoopLayer& layer, std::int64_t now) noexcept
+{
+    layer.releaseEnd = now + clampedTrunc ((double) releaseSeconds * currentSampleRate, 0, INT64_C (1) << 40);
+    layer.releaseStart = now;
+    layer.attackEnd = now;
+}
+
+void RevolvaAudioProcessor::advanceEnvelope (LoopLayer& layer, std::int64_t t) noexcept
+{
+    float e = layer.envelope;
+    if (t > layer.releaseEnd)
+    {
+        layer.envelope = 0.0f;
+        return;
+    }
+    if (t > layer.releaseStart)
+        e += releaseStep;
+    else if (t > layer.attackEnd)
+    {
+        layer.envelope = 1.0f;
+        return;
+    }
+    else
+        e += attackStep;
+    if (e < 0.0f)
+        e = 0.0f;
+    else if (e > 1.0f)
+    {
+        e = 1.0f;
+        layer.attackEnd = t;
+    }
+    else if (! (e >= 0.0f))
+        e = 0.0f; // a step from a NaN attack or release time leaves no trace
+    layer.envelope = e;
+}
+
+void RevolvaAudioProcessor::handleMidi (const juce::MidiBuffer& midi, std::int64_t now) noexcept
+{
+    const bool splitMode = param (layerParam) > 0.5f;
+    for (const auto meta : midi)
+    {
+        if (meta.numBytes < 1)
+            continue;
+        const juce::uint8* d = meta.data;
+        const int status = d[0];
+        const int d1 = meta.numBytes > 1 ? d[1] : 0;
+        const int d2 = meta.numBytes > 2 ? d[2] : 0;
+        const int channel = status & 0x0F;
+        const int kind = status & 0xF0;
+
+        if (kind == 0x90 && d2 != 0)
+        {
+            const float v = (float) (d1 - 24) * oneOver72;
+            for (int l = 0; l < numLayers; ++l)
+            {
+                if (splitMode && l != channel)
+                    continue;
+                layers[l].note = d1;
+                setParameter (pitch1Param + l, v);
+                startLayer (layers[l], l, now);
+            }
+        }
+        else if (kind == 0x80 || kind == 0x90)
+        {
+            for (int l = 0; l < numLayers; ++l)
+            {
+                if (splitMode && l != channel)
+                    continue;
+                if (layers[l].note == d1)
+                    releaseLayer (layers[l], now);
+            }
+        }
+        else if (kind == 0xE0)
+        {
+            const int b = d2 * 128 + d1 - 8192;
+            pitchBend = b >= 0 ? std::exp2 ((float) b * 1.0173768e-05f) : std::exp2 ((float) b * 1.0172526e-05f);
+        }
+    }
+}
+
+void RevolvaAudioProcessor::updateTransformSize() noexcept
+{
+    const float p = param (bandsParam);
+    if (p == lastApplied[bandsParam])
+        return;
+    lastApplied[bandsParam] = p;
+    const int n = fftSizeForBands (p);
+    if (n == fftSize)
+        return;
+    overlapShift = 3;
+    setFFTSize (n);
+    std::fill (polarIn.begin(), polarIn.end(), 0.0f);
+    std::fill (polarOut.begin(), polarOut.end(), 0.0f);
+    for (auto& layer : layers)
+    {
+        layer.leftState.clearArrays();
+        layer.rightState.clearArrays();
+    }
+}
+
+void RevolvaAudioProcessor::rebuildWindowsIfNeeded() noexcept
+{
+    // The windows depend only on N, the hop and the kind; rebuilding them every block
+    // would give the same values.
+    if (windowsSize == fftSize && windowsHop == hop && windowsKind == windowKind)
+        return;
+    rebuildWindows();
+    windowsSize = fftSize;
+    windowsHop = hop;
+    windowsKind = windowKind;
+}
+
+void RevolvaAudioProcessor::playSwitches (std::int64_t now) noexcept
+{
+    for (int l = 0; l < numLayers; ++l)
+    {
+        const int i = play1Param + l;
+        const float p = param (i);
+        if (p == lastApplied[i])
+            continue;
+        const float previous = lastApplied[i];
+        lastApplied[i] = p;
+        if (previous > 0.5f)
+            releaseLayer (layers[l], now);
+        else
+        {
+            setParameter (pitch1Param + l, (float) (layers[l].note - 24) * oneOver72);
+            startLayer (layers[l], l, now);
+        }
+    }
+}
+
+void RevolvaAudioProcessor::updateTempo() noexcept
+{
+    if (param (bpmlockParam) == 1.0f)
+    {
+        // Only blocks that carry a host position update the tempo; otherwise the last
+        // known tempo stays.
+        if (auto* head = getPlayHead())
+        {
+            if (auto position = head->getPosition())
+            {
+                if (auto bpm = position->getBpm())
+                {
+                    const double t = *bpm;
+                    if (t > 0.0 && std::isfinite (t))
+                        setParameter (bpmParam, (std::log2 ((float) (t * 0.01666666753590107) * 60.0f) - log2Of30) * 0.25f);
+                }
+            }
+        }
+    }
+
+    const float p = param (bpmParam);
+    const float bps = std::exp2 (4.0f * p + log2Of30) * 0.0166666675f;
+    const float previousBps = beatsPerSecond;
+    // A tempo that is no positive number keeps the previous one.
+    if (bps > 0.0f && std::isfinite (bps) && (double) bps / currentSampleRate > 1e-12)
+        beatsPerSecond = bps;
+    beatsPerSample = (float) ((double) beatsPerSecond / currentSampleRate);
+    barsPerSample = beatsPerSample / beatsPerBar;
+
+    if (p != lastApplied[bpmParam])
+    {
+        if (tempoKnown)
+        {
+            const float r = previousBps / beatsPerSecond;
+            stretchFactor = std::max (1.0f, r * stretchFactor);
+            if (! (stretchFactor <= 1.0e6f))
+                stretchFactor = 1.0e6f;
+            lastApplied[stretchParam] = std::log10 (stretchFactor) * 0.5f;
+            setParameter (stretchParam, lastApplied[stretchParam]);
+        }
+        lastApplied[bpmParam] = p;
+    }
+    tempoKnown = true;
+}
+
+void RevolvaAudioProcessor::updateHops() noexcept
+{
+    const int h = fftSize / 8;
+    const float r = 1.0f / stretchFactor;
+    if (r > 1.0f)
+    {
+        analysisHop = h;
+        synthesisHop = (int) clampedTrunc ((double) ((float) h / r), 0, h);
+        if (synthesisHop == 0)
+            synthesisHop = 1;
+    }
+    else
+    {
+        synthesisHop = h;
+        analysisHop = (int) clampedTrunc ((double) ((float) h * r), 0, h);
+        if (analysisHop == 0)
+            analysisHop = 1;
+    }
+    timeRatio = (float) analysisHop / (float) synthesisHop;
+}
+
+void RevolvaAudioProcessor::updateLoopTiming() noexcept
+{
+    const double rate = currentSampleRate;
+    for (auto& layer : layers)
+    {
+        const int span = layer.endPosition - layer.startPosition;
+        const float l = (float) span / timeRatio;
+        layer.loopOutputLength = l;
+        if (l == 0.0f)
+            continue;
+        const float beats = (float) ((double) (std::fabs (l) * beatsPerSecond) / rate);
+        const double m = std::trunc ((double) beats);
+        const float sign = span < 0 ? -1.0f : 1.0f;
+        if (m >= 1.0)
+        {
+            layer.loopOutputLength = sign * (float) (m * rate / (double) beatsPerSecond);
+            layer.loopEndBeat = m + layer.loopStartBeat - (double) ((float) fftSize * stretchFactor * beatsPerSample);
+        }
+        else
+        {
+            layer.loopOutputLength = sign * (float) ((double) beats * rate / (double) beatsPerSecond);
+            layer.loopEndBeat = (double) beats + layer.loopStartBeat;
+        }
+        layer.loopSourceLength = layer.loopOutputLength * timeRatio;
+    }
+}
+
+void RevolvaAudioProcessor::layerSettings (int l) noexcept
+{
+    LoopLayer& layer = layers[l];
+    const int gi = gain1Param + l;
+    const float g = param (gi);
+    if (g != lastApplied[gi])
+    {
+        lastApplied[gi] = g;
+        layer.layerGain = std::pow (10.0f, -4.8f * (1.0f - g));
+    }
+    const int pi_ = pitch1Param + l;
+    const float p = param (pi_);
+    if (p != lastApplied[pi_])
+    {
+        lastApplied[pi_] = p;
+        const double semis = std::round (((double) p - 0.5) * 72.0);
+        // Far outside +-36 the ratio would leave float range; NaN means no transposition.
+        const int k = std::isnan (semis) ? 0 : (int) std::max (-1000.0, std::min (1000.0, semis));
+        layer.note = k + 60;
+        layer.layerPitch = std::exp2 ((float) k * 0.0833333358f);
+    }
+}
+
+void RevolvaAudioProcessor::recordLayers (const juce::AudioBuffer<float>& buffer, int n) noexcept
+{
+    int s = -1;
+    const std::int64_t b = clampedTrunc (barPosition, INT64_MIN / 2, INT64_MAX / 2);
+    const float recordSum = lastApplied[record1Param] + lastApplied[record1Param + 1] + lastApplied[record1Param + 2]
+                          + lastApplied[record1Param + 3];
+    if (b != lastBar && recordSum == 0.0f)
+    {
+        lastBar = b;
+        s = (int) clampedTrunc ((double) n + ((double) b - barPosition) / (double) barsPerSample, -1, n);
+    }
+
+    const float* in0 = buffer.getReadPointer (0);
+    const float* in1 = stereo == 1 && buffer.getNumChannels() > 1 ? buffer.getReadPointer (1) : nullptr;
+    for (int l = 0; l < numLayers; ++l)
+    {
+        LoopLayer& layer = layers[l];
+        const int ri = record1Param + l;
+        const float r = param (ri);
+        if (r != lastApplied[ri])
+        {
+            lastApplied[ri] = r;
+            if (r > 0.5f)
+            {
+                layer.writePosition = 0;
+                layer.clearPeaks();
+            }
+            else
+                layer.waveDirty.store (1, std::memory_order_relaxed);
+        }
+        if (! (lastApplied[ri] > 0.5f))
+            continue;
+        for (int i = std::max (s, 0); i < n; ++i)
+        {
+            const int w = layer.writePosition & LoopLayer::layerMask;
+            const float left = in0[i];
+            float m = left;
+            layer.leftBuffer[w] = left;
+            if (in1 != nullptr)
+            {
+                layer.rightBuffer[w] = in1[i];
+                m = (left + in1[i]) * 0.5f;
+            }
+            auto& peak = layer.peaks[(size_t) peakBin (w)];
+            peak.store (raisedPeak (peak.load (std::memory_order_relaxed), m), std::memory_order_relaxed);
+            layer.writePosition = w + 1;
+            layer.waveDirty.store (1, std::memory_order_relaxed);
+            if (layer.writePosition >= LoopLayer::layerLength)
+            {
+                setParameter (ri, 0.0f);
+                lastApplied[ri] = 0.0f;
+                break;
+            }
+        }
+    }
+}
+
+void RevolvaAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi)
+{
+    juce::ScopedNoDenormals noDenormals;
+
+    const int n = buffer.getNumSamples();
+    const int channels = buffer.getNumChannels();
+    loader.adopt (layers);
+    if (channels < 1 || n <= 0)
+        return;
+    if (stateRestored.exchange (false, std::memory_order_relaxed))
+        tempoKnown = false;
+
+    const std::int64_t now = sampleClock;
+    const double rate = currentSampleRate;
+
+    // 1. MIDI acts at the start of the block.
+    handleMidi (midi, now);
+
+    // 2. Output channels beyond the inputs carry nothing.
+    for (int c = getTotalNumInputChannels(); c < channels; ++c)
+        buffer.clear (c, 0, n);
+
+    // 3.-4. Channel layout, window kind and transform size.
+    stereo = channels != 1 ? 1 : 0;
+    windowKind = veltrane::blackmanWindow;
+    updateTransformSize();
+
+    // 5. Loop regions and file positions.
+    for (int l = 0; l < numLayers; ++l)
+    {
+        LoopLayer& layer = layers[l];
+        const int si = start1Param + l, ei = end1Param + l, fi = filepos1Param + l;
+        const float sp = param (si), ep = param (ei), fp = param (fi);
+        if (sp != lastApplied[si])
+        {
+            lastApplied[si] = sp;
+            layer.startPosition = loopIndex (sp);
+        }
+        if (ep != lastApplied[ei])
+        {
+            lastApplied[ei] = ep;
+            layer.endPosition = loopIndex (ep);
+        }
+        if (fp != lastApplied[fi])
+        {
+            lastApplied[fi] = fp;
+            loader.setAppliedPosition (l, fp);
+            loader.requestRefill (l, fp);
+        }
+    }
+
+    // 6. Gains.
+    const float ig = param (ingainParam);
+    if (ig != lastApplied[ingainParam])
+    {
+        lastApplied[ingainParam] = ig;
+        inputGain = std::pow (10.0f, 2.0f * ig - 1.0f);
+    }
+    const float og = param (outgainParam);
+    if (og != lastApplied[outgainParam])
+    {
+        lastApplied[outgainParam] = og;
+        outputGain = std::pow (10.0f, 2.0f * og - 1.0f);
+    }
+
+    // 7. Envelope times.
+    const float ap = param (attackParam);
+    if (ap != lastApplied[attackParam])
+    {
+        lastApplied[attackParam] = ap;
+        attackSeconds = 4.995f * ap + 0.005f;
+        attackStep = (float) (1.0 / ((double) attackSeconds * rate));
+    }
+    const float rp = param (releaseParam);
+    if (rp != lastApplied[releaseParam])
+    {
+        lastApplied[releaseParam] = rp;
+        releaseSeconds = 4.995f * rp + 0.005f;
+        releaseStep = (float) (-1.0 / ((double) releaseSeconds * rate));
+    }
+
+    // 8. Play switches.
+    playSwitches (now);
+
+    // 9. Stretch.
+    const float st = param (stretchParam);
+    if (st != lastApplied[stretchParam])
+    {
+        lastApplied[stretchParam] = st;
+        const float f = (float) std::pow (10.0, 2.0 * (double) st);
+        // NaN keeps the factor; the range keeps the hop sizes and loop times finite.
+        if (! std::isnan (f))
+            stretchFactor = std::max (1.0e-4f, std::min (1.0e6f, f));
+    }
+
+    // 10.-12. Tempo, hop sizes, windows, bar position.
+    updateTempo();
+    updateHops();
+    rebuildWindowsIfNeeded();
+    barPosition = beatPosition / (double) beatsPerBar;
+
+    // 13. Input meters (the recording itself is not scaled).
+    {
+        float peak = inputPeak[0].load (std::memory_order_relaxed);
+        const float* x = buffer.getReadPointer (0);
+        for (int i = 0; i < n; ++i)
+            raisePeak (peak, x[i] * inputGain);
+        inputPeak[0].store (peak, std::memory_order_relaxed);
+        if (channels == 2)
+        {
+            peak = inputPeak[1].load (std::memory_order_relaxed);
+            x = buffer.getReadPointer (1);
+            for (int i = 0; i < n; ++i)
+                raisePeak (peak, x[i] * inputGain);
+            inputPeak[1].store (peak, std::memory_order_relaxed);
+        }
+    }
+
+    // 14.-16. Bar position at the block's end, loop timing, beat clock of the reads.
+    barPosition += (double) barsPerSample * (double) n;
+    updateLoopTiming();
+    hopClock = beatPosition;
+
+    // 17. Recording.
+    recordLayers (buffer, n);
+
+    // 18.-19. The output is the sum of the layers.
+    float* out0 = buffer.getWritePointer (0);
+    float* out1 = stereo == 1 ? buffer.getWritePointer (1) : nullptr;
+    std::fill (out0, out0 + n, 0.0f);
+    if (out1 != nullptr)
+        std::fill (out1, out1 + n, 0.0f);
+    for (int l = 0; l < numLayers; ++l)
+    {
+        layerSettings (l);
+        playLayer (l, out0, out1, n);
+    }
+
+    // 20. Output meters and clocks.
+    {
+        float peak = outputPeak[0].load (std::memory_order_relaxed);
+        for (int i = 0; i < n; ++i)
+            raisePeak (peak, out0[i]);
+        outputPeak[0].store (peak * 0.99112f, std::memory_order_relaxed);
+        if (channels == 2)
+        {
+            peak = outputPeak[1].load (std::memory_order_relaxed);
+            for (int i = 0; i < n; ++i)
+                raisePeak (peak, out1[i]);
+            outputPeak[1].store (peak * 0.99112f, std::memory_order_relaxed);
+        }
+        else
+            outputPeak[1].store (outputPeak[1].load (std::memory_order_relaxed) * 0.99112f, std::memory_order_relaxed);
+        for (int c = 0; c < 2; ++c)
+            inputPeak[c].store (inputPeak[c].load (std::memory_order_relaxed) * 0.99112f, std::memory_order_relaxed);
+    }
+    sampleClock += n;
+    beatPosition += (double) n * (double) beatsPerSample;
+}
+
+juce::AudioProcessorEditor* RevolvaAudioProcessor::createEditor() { return new RevolvaAudioProcessorEditor (*this); }

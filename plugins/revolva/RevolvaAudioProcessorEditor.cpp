@@ -1,0 +1,8 @@
+#include "RevolvaAudioProcessorEditor.h"
+
+#include "RevolvaAudioProcessor.h"
+
+RevolvaAudioProcessorEditor::RevolvaAudioProcessorEditor (RevolvaAudioProcessor& p)
+    : juce::GenericAudioProcessorEditor (p)
+{
+}
