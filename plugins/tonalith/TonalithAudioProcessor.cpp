@@ -1,0 +1,241 @@
+#include "TonalithAudioProcessor.h"
+
+#include "ParameterText.h"
+#include "TonalithAudioProcessorEditor.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+using veltrane::Conversion;
+
+const veltrane::ParameterInfo tonalithParameters[] = {
+    // name, kind, a, b, c, min, max, scaled default, normalized default, at construction
+    { "pitchshift", Conversion::linear, 24.0f, -12.0f, 1.0f / 24.0f, -12.0f, 12.0f, 0.0f, 0.5f, 0.5f },
+    { "octave", Conversion::linear, 6.0f, -3.0f, 1.0f / 6.0f, -3.0f, 3.0f, 0.0f, 0.5f, 0.5f },
+    { "bands", Conversion::exp2, 10.0f, 3.0f, 0.1f, 8.0f, 8192.0f, 512.0f, 0.6f, 0.5f },
+    { "threshold", Conversion::linear, 120.0f, -120.0f, 1.0f / 120.0f, -120.0f, 0.0f, -120.0f, 0.0f, 0.0f },
+    { "cents", Conversion::linear, 200.0f, -100.0f, 1.0f / 200.0f, -100.0f, 100.0f, 0.0f, 0.5f, 0.5f },
+    { "harmonics", Conversion::linear, 40.0f, -20.0f, 0.025f, -20.0f, 20.0f, 20.0f, 1.0f, 1.0f },
+    { "unknown", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f },
+    { "unknown", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f },
+    { "just", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 1.0f },
+    { "ingain", Conversion::linear, 40.0f, -20.0f, 0.025f, -20.0f, 20.0f, 0.0f, 0.5f, 0.5f },
+    { "outgain", Conversion::linear, 40.0f, -20.0f, 0.025f, -20.0f, 20.0f, 0.0f, 0.5f, 0.5f },
+    // Beyond the reported tables: min 0, max 1, defaults 0.
+    { "color", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f },
+};
+
+const veltrane::PluginIdentity tonalithIdentity { "++tonalith", "tonalith", true, false };
+
+/** A parameter as the processing reads it: a value that is not a number counts as the
+    value at construction, so derived quantities stay defined. */
+inline float usable (float p, float fallback) noexcept { return std::isnan (p) ? fallback : p; }
+
+inline bool sameBits (float a, float b) noexcept { return std::memcmp (&a, &b, sizeof (float)) == 0; }
+} // namespace
+
+TonalithAudioProcessor::TonalithAudioProcessor()
+    : VeltraneProcessor (tonalithIdentity, tonalithParameters, numParams), spect (2, false), sineBank (twoPi)
+{
+    for (int c = 0; c < 2; ++c)
+    {
+        polar[c].assign (2 * (size_t) maxPairs, 0.0f);
+        shiftedPolar[c].assign (2 * (size_t) maxPairs, 0.0f);
+        lastPhase[c].assign ((size_t) maxPairs, 0.0f);
+        shiftPhase[c].assign ((size_t) maxPairs, 0.0f);
+    }
+    inputGain = 1.0f;
+}
+
+TonalithAudioProcessor::~TonalithAudioProcessor() = default;
+
+int TonalithAudioProcessor::fftSizeForBands (float bands) noexcept
+{
+    float p = usable (bands, 0.5f);
+    p = p < 0.0f ? 0.0f : (p > 1.0f ? 1.0f : p);
+    const int e = (int) (10.0f * p + 3.0f);
+    return 2 * (int) std::pow (2.0, (double) e);
+}
+
+juce::String TonalithAudioProcessor::textForValue (int i, float p) const
+{
+    if (i == pitchshiftParam)
+    {
+        const bool just = getParameterInfo (justParam) != nullptr && param (justParam) >= 0.5f;
+        return steps.label (tonalith::stepIndex (p, 24.0f), just);
+    }
+    return VeltraneProcessor::textForValue (i, p);
+}
+
+void TonalithAudioProcessor::prepareToPlay (double sampleRate, int)
+{
+    // The host does not run processBlock while preparing, so the tables change directly.
+    sieve.prepare (sampleRate);
+}
+
+bool TonalithAudioProcessor::noteOn (int note) { return note >= 0 && note < 128 && noteQueue.push (note, true); }
+
+bool TonalithAudioProcessor::noteOff (int note) { return note >= 0 && note < 128 && noteQueue.push (note, false); }
+
+void TonalithAudioProcessor::handleMidi (const juce::MidiBuffer& midi) noexcept
+{
+    for (const auto metadata : midi)
+    {
+        const juce::uint8* data = metadata.data;
+        if (metadata.numBytes < 1)
+            continue;
+        const int status = data[0] >> 4;
+        const int data1 = metadata.numBytes > 1 ? (data[1] & 0x7f) : 0;
+        const int data2 = metadata.numBytes > 2 ? (data[2] & 0x7f) : 0;
+        if (status == 0x9 && data2 != 0)
+            sieve.noteOn (data1, param (harmonicsParam));
+        else if (status == 0x8 || status == 0x9)
+            sieve.noteOff (data1);
+        else if (status == 0xE)
+            sieve.setPitchBend (data2 * 128 + data1);
+    }
+}
+
+void TonalithAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi)
+{
+    juce::ScopedNoDenormals noDenormals;
+
+    noteQueue.drain ([this] (const tonalith::NoteEventQueue::Event& e) {
+        if (e.on)
+            sieve.noteOn (e.note, param (harmonicsParam));
+        else
+            sieve.noteOff (e.note);
+    });
+    handleMidi (midi);
+
+    const int inputs = getTotalNumInputChannels();
+    for (int c = inputs; c < buffer.getNumChannels(); ++c)
+        buffer.clear (c, 0, buffer.getNumSamples());
+    processActual (buffer);
+}
+
+void TonalithAudioProcessor::updateTransformSize() noexcept
+{
+    const float bands = param (bandsParam);
+    if (seenBands && sameBits (bands, lastBands))
+        return;
+    seenBands = true;
+    lastBands = bands;
+    const int n = fftSizeForBands (bands);
+    if (n != fftSize)
+    {
+        overlapShift = 3;
+        setFFTSize (n);
+        reportLatency (n);
+        for (int c = 0; c < 2; ++c)
+        {
+            std::fill (lastPhase[c].begin(), lastPhase[c].end(), 0.0f);
+            std::fill (shiftPhase[c].begin(), shiftPhase[c].end(), 0.0f);
+        }
+    }
+    for (int c = 0; c < maxChannels; ++c)
+        analysisRotation[c] = synthesisRotation[c] = 0;
+    initBlackmanWindows();
+    scaleWindows();
+}
+
+void TonalithAudioProcessor::updateWorkingValues() noexcept
+{
+    const float p0 = param (pitchshiftParam);
+    const float p1 = usable (param (octaveParam), 0.5f);
+    const float p3 = usable (param (thresholdParam), 0.0f);
+    const float p4 = usable (param (centsParam), 0.5f);
+    const bool just = param (justParam) >= 0.5f;
+
+    const float stepRatio = steps.ratio (tonalith::stepIndex (p0, 25.0f), just);
+    const float octave = std::round (6.0f * p1 - 3.0f);
+    const float cents = (200.0f * p4 - 100.0f) * (1.0f / 1200.0f);
+    float ratio = (float) (std::pow (2.0, (double) cents) * std::exp2 ((double) octave) * (double) stepRatio);
+    if (std::isnan (ratio)) // opposite infinities from far out-of-range values
+        ratio = 1.0f;
+    pitchRatio = ratio;
+    gateThreshold = (float) std::pow (10.0, (double) (6.0f * p3 - 6.0f));
+
+    const float inG = param (ingainParam);
+    if (! seenInGain || ! sameBits (inG, lastInGain))
+    {
+        seenInGain = true;
+        lastInGain = inG;
+        inputGain = std::pow (10.0f, 2.0f * usable (inG, 0.5f) - 1.0f);
+    }
+    const float outG = param (outgainParam);
+    if (! seenOutGain || ! sameBits (outG, lastOutGain))
+    {
+        seenOutGain = true;
+        lastOutGain = outG;
+        outputGain = std::pow (10.0f, 2.0f * usable (outG, 0.5f) - 1.0f);
+    }
+
+    outputModeSnapshot = param (outputModeParam);
+    sieveSnapshot = param (sieveParam);
+}
+
+tonalith::KernelSettings TonalithAudioProcessor::kernelSettings() const noexcept
+{
+    tonalith::KernelSettings s;
+    s.fftSize = fftSize;
+    s.hop = hop;
+    s.inverseHop = inverseHop;
+    s.pi = pi;
+    s.twoPi = twoPi;
+    s.ratio = pitchRatio;
+    s.threshold = gateThreshold;
+    s.outputGain = outputGain;
+    s.sieve = sieveSnapshot > 0.5f ? &sieve : nullptr;
+    return s;
+}
+
+void TonalithAudioProcessor::processFFTBlock()
+{
+    updateTransformSize();
+    updateWorkingValues();
+
+    const int mask = fftSize - 1;
+    for (int c = 0; c < maxChannels; ++c)
+    {
+        analysisRotation[c] = (analysisRotation[c] + hop) & mask;
+        synthesisRotation[c] = (synthesisRotation[c] + hop) & mask;
+    }
+    for (int c = 0; c <= stereo; ++c)
+        shiftAccumulator (c);
+
+    const bool sineMode = outputModeSnapshot > 0.5f;
+    for (int c = 0; c <= stereo; ++c)
+    {
+        analyseChannel (c);
+        if (! sineMode)
+        {
+            fftPitchShift (outputSpectrum[c], spectrum[c], polar[c].data(), shiftedPolar[c].data(),
+                           lastPhase[c].data(), shiftPhase[c].data());
+            synthesiseChannel (c);
+        }
+        else
+        {
+            cartToPolar (spectrum[c], polar[c].data());
+            addSynth (outputAccumulator[c] + fftSize - hop, polar[c].data(), sineBank.oscState[c],
+                      lastPhase[c].data(), sineBank.oscPhase[c]);
+        }
+    }
+}
+
+void TonalithAudioProcessor::fftPitchShift (float* outSpectrum, const float* inSpectrum, float* polarPairs,
+                                            float* shiftedPairs, float* lastPhases, float* shiftPhases) noexcept
+{
+    cartToPolar (inSpectrum, polarPairs);
+    pitchKernel.process (outSpectrum, polarPairs, shiftedPairs, lastPhases, shiftPhases, kernelSettings());
+}
+
+void TonalithAudioProcessor::addSynth (float* output, float* polarPairs, float* oscState, float* lastPhases,
+                                       float* oscPhase) noexcept
+{
+    sineBank.render (output, polarPairs, oscState, lastPhases, oscPhase, kernelSettings());
+}
+
+juce::AudioProcessorEditor* TonalithAudioProcessor::createEditor() { return new TonalithAudioProcessorEditor (*this); }

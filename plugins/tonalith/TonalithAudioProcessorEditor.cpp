@@ -1,0 +1,8 @@
+#include "TonalithAudioProcessorEditor.h"
+
+#include "TonalithAudioProcessor.h"
+
+TonalithAudioProcessorEditor::TonalithAudioProcessorEditor (TonalithAudioProcessor& p)
+    : juce::GenericAudioProcessorEditor (p)
+{
+}

@@ -1,0 +1,233 @@
+#include "TonalithTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace tonalith_test;
+
+namespace
+{
+/** A processor configured at the construction size (N = 512, hop 64) whose kernel is fed
+    crafted spectra directly. */
+struct KernelFixture : ::testing::Test
+{
+    KernelFixture()
+    {
+        runFirstFrame (p);
+        n = p.fftSize;
+        h = n / 2;
+        in.assign ((size_t) n, 0.0f);
+        out.assign ((size_t) n, 0.0f);
+        for (auto& v : p.lastPhase[0])
+            v = 0.0f;
+        for (auto& v : p.shiftPhase[0])
+            v = 0.0f;
+    }
+
+    void shift()
+    {
+        p.fftPitchShift (out.data(), in.data(), p.polar[0].data(), p.shiftedPolar[0].data(), p.lastPhase[0].data(),
+                         p.shiftPhase[0].data());
+    }
+    float magnitude (int k) const { return p.shiftedPolar[0][(size_t) (2 * k)]; }
+    float phase (int k) const { return p.shiftedPolar[0][(size_t) (2 * k + 1)]; }
+
+    TonalithAudioProcessor p;
+    int n = 0, h = 0;
+    std::vector<float> in, out;
+};
+} // namespace
+
+TEST_F (KernelFixture, ConfiguredFromConstructionValues)
+{
+    EXPECT_EQ (n, 512);
+    EXPECT_EQ (p.hop, 64);
+    EXPECT_EQ (p.windowKind, veltrane::blackmanWindow);
+    EXPECT_EQ (p.pitchRatio, 1.0f);
+    EXPECT_FLOAT_EQ (p.gateThreshold, 1.0e-6f);
+    EXPECT_EQ (p.getReportedLatency(), 512);
+}
+
+TEST_F (KernelFixture, UpwardRatioCarriesOnlyTheLowerQuarter)
+{
+    for (int k = 0; k <= h; ++k)
+        setBin (in, n, k, k < h / 2 ? 0.01f : 0.5f, 0.0f);
+    p.pitchRatio = 2.0f;
+    shift();
+    float total = 0.0f;
+    for (int k = 0; k < h; ++k)
+    {
+        total += magnitude (k);
+        if (k % 2 == 1)
+        {
+            EXPECT_EQ (magnitude (k), 0.0f) << k; // steady bins land exactly on 2k
+        }
+    }
+    EXPECT_NEAR (total, 0.01f * (float) (h / 2), 1e-4f);
+    EXPECT_EQ (out[(size_t) h], 0.0f);
+
+    // Downward, every bin below N/2 is carried (the Nyquist bin is not).
+    p.pitchRatio = 0.5f;
+    shift();
+    total = 0.0f;
+    for (int k = 0; k < h; ++k)
+        total += magnitude (k);
+    EXPECT_NEAR (total, 0.01f * (float) (h / 2) + 0.5f * (float) (h / 2), 1e-3f);
+}
+
+TEST_F (KernelFixture, LouderBandSetsThePhaseOfASharedTarget)
+{
+    // With ratio 0.5, steady bins 40 and 41 both round to bin 20 (20.5 is not above .5).
+    // Bin 41 set alone would give the phase (20 - 20.5) / N x hop x 2 pi = -pi/8.
+    struct Case { float m40, m41; float expectedPhase; };
+    const float pi = p.pi;
+    const Case cases[] = {
+        { 0.1f, 0.5f, -pi / 8.0f }, // 41 in a louder band
+        { 0.5f, 0.1f, 0.0f },       // 40 in a louder band
+        { 0.4f, 0.45f, 0.0f },      // one band (0.354, 0.49999890]: the lower source bin comes first
+        { 0.45f, 0.5f, -pi / 8.0f }, // 0.5 is already in the band above 0.707106 x 0.707106
+        { 2.0f, 0.3f, -pi / 8.0f }, // above 1.0 is not carried at all
+    };
+    for (const auto& c : cases)
+    {
+        std::fill (in.begin(), in.end(), 0.0f);
+        std::fill (p.shiftPhase[0].begin(), p.shiftPhase[0].end(), 0.0f);
+        setBin (in, n, 40, c.m40, 0.0f);
+        setBin (in, n, 41, c.m41, 0.0f);
+        p.pitchRatio = 0.5f;
+        shift();
+        SCOPED_TRACE (testing::Message() << c.m40 << " " << c.m41);
+        EXPECT_NEAR (phase (20), c.expectedPhase, 1e-6f);
+        const float carried = (c.m40 <= 1.0f ? c.m40 : 0.0f) + (c.m41 <= 1.0f ? c.m41 : 0.0f);
+        EXPECT_FLOAT_EQ (magnitude (20), carried);
+        EXPECT_FLOAT_EQ (p.shiftPhase[0][20], c.expectedPhase);
+    }
+}
+
+TEST_F (KernelFixture, NegativeFrequencyLandsInBinZero)
+{
+    // Bin 1 with a phase step just under -pi: (1/N - ~4/N) x ratio is below zero.
+    p.lastPhase[0][1] = -3.1f;
+    setBin (in, n, 1, 0.25f, 0.0f);
+    shift();
+    EXPECT_FLOAT_EQ (magnitude (0), 0.25f);
+    EXPECT_EQ (magnitude (1), 0.0f);
+    EXPECT_LT (p.polar[0][3], 0.0f);
+}
+
+TEST_F (KernelFixture, GateThresholdOfOneCarriesNothing)
+{
+    for (int k = 0; k <= h; ++k)
+        setBin (in, n, k, 0.5f, 0.0f);
+    p.gateThreshold = 1.0f;
+    shift();
+    for (float v : out)
+        ASSERT_EQ (v, 0.0f);
+}
+
+TEST (PitchShiftKernel, RatioOneCollapsesTheMainLobeIntoTheNearestBin)
+{
+    TonalithAudioProcessor p;
+    p.setParameter (TonalithAudioProcessor::justParam, 0.0f);
+    const double bin = 20.3; // between bin centres, N = 512
+    run (p, 512 * 40, [&] (int t) { return 0.2f * (float) std::sin (2.0 * M_PI * bin * t / 512.0); });
+    ASSERT_EQ (p.pitchRatio, 1.0f);
+    const auto& in = p.polar[0];
+    const auto& out = p.shiftedPolar[0];
+    float lobe = 0.0f;
+    for (int k = 17; k <= 23; ++k)
+        lobe += in[(size_t) (2 * k)];
+    EXPECT_GE (out[40], lobe * 0.999f); // bin 20 holds the lobe's summed magnitude
+    for (int k : { 17, 18, 19, 21, 22, 23 })
+        EXPECT_EQ (out[(size_t) (2 * k)], 0.0f) << k;
+}
+
+TEST (PitchShiftKernel, ZeroDecibelThresholdSilencesTheOutput)
+{
+    TonalithAudioProcessor p;
+    p.setParameter (TonalithAudioProcessor::thresholdParam, 1.0f);
+    const auto y = run (p, 8192, [] (int t) { return 0.3f * std::sin (0.1f * (float) t); });
+    for (float v : y)
+        ASSERT_EQ (v, 0.0f);
+}
+
+TEST (PitchShiftKernel, BandsChangeWithAndWithoutANewSize)
+{
+    auto tone = [] (int t) { return 0.3f * std::sin (0.05f * (float) t); };
+    {
+        TonalithAudioProcessor p;
+        run (p, 4096, tone);
+        EXPECT_EQ (p.getReportedLatency(), 512);
+        p.setParameter (TonalithAudioProcessor::bandsParam, 0.6f); // 512 bands
+        // Exactly one old hop (64 samples) is left to emit; the frame after it resizes.
+        const auto y = run (p, 64 + 128, tone, 2, 64);
+        EXPECT_EQ (p.fftSize, 1024);
+        EXPECT_EQ (p.hop, 128);
+        EXPECT_EQ (p.getReportedLatency(), 1024);
+        float before = 0.0f;
+        for (int i = 0; i < 64; ++i)
+            before = std::max (before, std::fabs (y[(size_t) i]));
+        EXPECT_GT (before, 0.01f);
+        for (int i = 64; i < 64 + 128; ++i)
+            ASSERT_EQ (y[(size_t) i], 0.0f) << i; // the next output hop starts from silence
+    }
+    {
+        TonalithAudioProcessor p;
+        p.setParameter (TonalithAudioProcessor::bandsParam, 0.55f);
+        run (p, 4096, tone);
+        ASSERT_EQ (p.fftSize, 512);
+        p.setParameter (TonalithAudioProcessor::bandsParam, 0.56f); // same N
+        run (p, 64, tone, 2, 64);
+        EXPECT_EQ (p.fftSize, 512);
+        EXPECT_EQ (p.analysisRotation[0], 64); // restarted at 0, then advanced by one hop
+        EXPECT_EQ (p.synthesisRotation[1], 64);
+        const auto y = run (p, 64, tone, 2, 64);
+        float level = 0.0f;
+        for (float v : y)
+            level = std::max (level, std::fabs (v));
+        EXPECT_GT (level, 0.01f); // no audio was cleared
+    }
+}
+
+TEST (PitchShiftKernel, MonoBufferLeavesChannelOneAlone)
+{
+    TonalithAudioProcessor p;
+    runFirstFrame (p);
+    p.outputAccumulator[1][0] = 0.125f;
+    run (p, 1024, [] (int t) { return 0.3f * std::sin (0.2f * (float) t); }, 1);
+    EXPECT_EQ (p.outputAccumulator[1][0], 0.125f);
+    EXPECT_EQ (p.stereo, 0);
+}
+
+TEST (PitchShiftKernel, OutOfRangeValuesStaySafeAndRecover)
+{
+    for (int mode = 0; mode < 2; ++mode)
+    {
+        TonalithAudioProcessor p;
+        p.setParameter (TonalithAudioProcessor::outputModeParam, (float) mode);
+        const float bad[] = { std::nanf (""), INFINITY, -INFINITY, 1.0e30f, -1.0e30f };
+        for (float v : bad)
+        {
+            for (int i = 0; i < 6; ++i)
+                p.setParameter (i, v);
+            p.setParameter (TonalithAudioProcessor::ingainParam, v);
+            run (p, 4096, [] (int t) { return 0.3f * std::sin (0.2f * (float) t); });
+        }
+        // Not-a-number and infinite input, then clean parameters and input again.
+        run (p, 4096, [] (int t) { return t % 3 == 0 ? std::nanf ("") : (t % 3 == 1 ? INFINITY : 1.0f); });
+        TonalithAudioProcessor fresh;
+        for (int i = 0; i < 12; ++i)
+            p.setParameter (i, fresh.getParameter (i));
+        p.setParameter (TonalithAudioProcessor::outputModeParam, (float) mode);
+        const auto y = run (p, 44100, [] (int t) { return 0.3f * std::sin (0.05f * (float) t); });
+        float level = 0.0f;
+        for (size_t i = y.size() - 4096; i < y.size(); ++i)
+        {
+            ASSERT_TRUE (std::isfinite (y[i])) << mode << " " << i;
+            level = std::max (level, std::fabs (y[i]));
+        }
+        EXPECT_GT (level, 0.05f) << mode;
+        EXPECT_LE (p.fftSize, 16384);
+    }
+}
