@@ -1,0 +1,191 @@
+// The phase-vocoder renderer of DurafoldAudioProcessor: per voice and channel an analysis
+// frame read H samples further into the history every hop, each bin's phase advance
+// rescaled from H to G = N / 8 samples, and overlap-add of the resynthesised frames.
+
+#include "DurafoldAudioProcessor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+inline void raiseMeter (float& peak, float x) noexcept
+{
+    if (! std::isfinite (x))
+        return;
+    if (x > peak)
+        peak = x;
+    if (x < -peak)
+        peak = -x;
+}
+} // namespace
+
+void DurafoldAudioProcessor::renderPhaseVocoder (float* left, float* right, int n, bool stereoRun, float* peaks) noexcept
+{
+    const std::int64_t G = fftSize / 8;
+    std::fill (left, left + n, 0.0f);
+    if (stereoRun)
+        std::fill (right, right + n, 0.0f);
+
+    const float gain = voiceGain;
+    for (std::int64_t v = 0; v < voiceCount; ++v)
+    {
+        auto& voice = voices[v];
+        auto& l = voice.vocoder[0];
+        auto& r = voice.vocoder[1];
+        int b = 0;
+        int remaining = n;
+        while (remaining > 0)
+        {
+            const std::int64_t c = l.hopPosition;
+            if (c >= G)
+            {
+                runHop (voice, stereoRun);
+                continue;
+            }
+            const int K = (int) std::min<std::int64_t> (remaining, G - c);
+            const float* outL = l.output.data() + c;
+            for (int i = 0; i < K; ++i)
+            {
+                left[b + i] += outL[i] * gain;
+                raiseMeter (peaks[outputLeftMeter], left[b + i]);
+            }
+            if (stereoRun)
+            {
+                const float* outR = r.output.data() + c;
+                for (int i = 0; i < K; ++i)
+                {
+                    right[b + i] += outR[i] * gain;
+                    raiseMeter (peaks[outputRightMeter], right[b + i]);
+                }
+            }
+            l.hopPosition = r.hopPosition = c + K;
+            if (c + K == G)
+                runHop (voice, stereoRun);
+            remaining -= K;
+            b += K;
+        }
+    }
+    sampleClock += n;
+}
+
+float DurafoldAudioProcessor::readForFrame (const float* h, const DurafoldVoice& voice, std::int64_t r) const noexcept
+{
+    const std::int64_t e = voice.segmentEnd;
+    if (r >= e)
+        return 0.0f;
+    const float x = h[r & historyMask];
+    const std::int64_t in = r - voice.segmentStart;
+    if (in >= 0 && in < fadeLength)
+        return x * fadeRamp[(size_t) in];
+    const std::int64_t out = e - r;
+    if (out < fadeLength) // out >= 1 here
+        return x * fadeRamp[(size_t) out];
+    return x;
+}
+
+void DurafoldAudioProcessor::analyse (DurafoldVoice& voice, int ch, std::int64_t r) noexcept
+{
+    const int N = fftSize;
+    const auto H = (int) analysisHop;
+    auto& state = voice.vocoder[ch];
+    float* frame = state.frame.data();
+    std::memmove (frame, frame + H, sizeof (float) * (size_t) (N - H));
+    const float* h = history[ch].data();
+    float* fresh = frame + (N - H);
+    for (int i = 0; i < H; ++i)
+        fresh[i] = readForFrame (h, voice, r + i);
+
+    // Window and rotate to absolute time in two straight runs.
+    float* scratch = fftInput[ch];
+    const float* w = analysisWindow;
+    const auto rot = (int) state.analysisRotation;
+    const int firstRun = N - rot;
+    for (int i = 0; i < firstRun; ++i)
+        scratch[rot + i] = frame[i] * w[i];
+    for (int i = firstRun; i < N; ++i)
+        scratch[i - firstRun] = frame[i] * w[i];
+    forwardTransform (scratch, spectrum[ch]);
+}
+
+void DurafoldAudioProcessor::propagateAndSynthesise (DurafoldVocoderState& state, int ch, float ratio) noexcept
+{
+    const int N = fftSize;
+    const int half = N / 2;
+    float* p = polar[ch].data();
+    float* last = state.lastPhase.data();
+    float* running = state.runningPhase.data();
+    const float piL = pi, twoPiL = twoPi;
+
+    cartToPolar (spectrum[ch], p);
+    for (int k = 0; k <= half; ++k)
+    {
+        const float m = p[2 * k];
+        if (m < 1e-5f)
+        {
+            // Too quiet for its phase to mean anything: start the bin afresh.
+            last[k] = 0.0f;
+            running[k] = 0.0f;
+            continue;
+        }
+        float ph = p[2 * k + 1];
+        if (! std::isfinite (ph))
+            ph = 0.0f;
+        float d = ph - last[k];
+        last[k] = ph;
+        while (d > piL)
+            d -= twoPiL;
+        while (d < -piL)
+            d += twoPiL;
+        float a = d * ratio + running[k];
+        while (a > piL)
+            a -= twoPiL;
+        while (a < -piL)
+            a += twoPiL;
+        p[2 * k + 1] = a;
+        running[k] = a;
+    }
+    polarToCart (p, outputSpectrum[ch]);
+
+    float* t = timeBuffer[ch];
+    inverseTransform (outputSpectrum[ch], t);
+    float* out = state.output.data();
+    const float* w = synthesisWindow;
+    const auto rot = (int) state.synthesisRotation;
+    const int firstRun = N - rot;
+    for (int i = 0; i < firstRun; ++i)
+        out[i] += t[rot + i] * w[i];
+    for (int i = firstRun; i < N; ++i)
+        out[i] += t[i - firstRun] * w[i];
+}
+
+void DurafoldAudioProcessor::runHop (DurafoldVoice& voice, bool stereoRun) noexcept
+{
+    const int N = fftSize;
+    const std::int64_t mask = N - 1;
+    const int G = N / 8;
+    const std::int64_t H = analysisHop;
+    const int channels = stereoRun ? 2 : 1;
+
+    voice.vocoder[0].hopPosition = voice.vocoder[1].hopPosition = 0;
+    for (int ch = 0; ch < channels; ++ch)
+    {
+        auto& s = voice.vocoder[ch];
+        s.analysisRotation = (s.analysisRotation + H) & mask;
+        s.synthesisRotation = (s.synthesisRotation + G) & mask;
+        float* out = s.output.data();
+        std::memmove (out, out + G, sizeof (float) * (size_t) (N - G));
+        std::fill (out + N - G, out + N, 0.0f);
+    }
+
+    const std::int64_t r = voice.readPosition;
+    for (int ch = 0; ch < channels; ++ch)
+        analyse (voice, ch, r);
+
+    const float ratio = (float) G / (float) H;
+    for (int ch = 0; ch < channels; ++ch)
+        propagateAndSynthesise (voice.vocoder[ch], ch, ratio);
+
+    voice.readPosition = r + H;
+}
