@@ -43,6 +43,8 @@ juce::Font panelFont (float height)
 {
     if (systemHasPanelTypeface())
         return juce::Font (panelTypefaceName, panelTypefaceStyle, height);
-    return juce::Font (panelTypeface()).withHeight (height);
+    // The stand-in is a wide geometric face; narrowed it takes the room the condensed
+    // panel face takes, so labels fit their boxes as designed.
+    return juce::Font (panelTypeface()).withHeight (height).withHorizontalScale (standInHorizontalScale);
 }
 } // namespace veltrane

@@ -20,6 +20,9 @@ juce::Typeface::Ptr embeddedPanelTypeface();
     otherwise the embedded stand-in, otherwise the default sans-serif. */
 juce::Typeface::Ptr panelTypeface();
 
+/** Width factor applied to the stand-in face (the panel face is condensed). */
+inline constexpr float standInHorizontalScale = 0.7f;
+
 /** Panel font at the given height (pixels). */
 juce::Font panelFont (float height);
 } // namespace veltrane

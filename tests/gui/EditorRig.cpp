@@ -1,0 +1,212 @@
+#include "EditorRig.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace juce
+{
+// The message loop's own single step, as the plug-in client's Linux message thread uses it.
+bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
+} // namespace juce
+
+namespace veltrane::test
+{
+EditorRig::EditorRig (juce::AudioProcessor& processor, double sampleRate, int blockSize)
+    : proc (processor), rate (sampleRate)
+{
+    const int channels = juce::jmax (1, proc.getTotalNumInputChannels(), proc.getTotalNumOutputChannels());
+    buffer.setSize (channels, blockSize);
+    proc.setRateAndBufferSizeDetails (sampleRate, blockSize);
+    proc.prepareToPlay (sampleRate, blockSize);
+
+    ed.reset (proc.createEditor());
+    if (ed == nullptr)
+        throw std::runtime_error ("the processor made no editor");
+    if (auto* timer = dynamic_cast<juce::Timer*> (ed.get()))
+        timer->stopTimer();
+}
+
+EditorRig::~EditorRig()
+{
+    pumpMessages();
+    ed.reset();
+    proc.releaseResources();
+}
+
+juce::Component* EditorRig::find (const juce::String& name) const
+{
+    std::function<juce::Component*(juce::Component&)> search = [&] (juce::Component& c) -> juce::Component*
+    {
+        for (auto* child : c.getChildren())
+        {
+            if (child->getName() == name)
+                return child;
+            if (auto* found = search (*child))
+                return found;
+        }
+        return nullptr;
+    };
+    return search (*ed);
+}
+
+juce::Slider& EditorRig::slider (const juce::String& name) const
+{
+    if (auto* s = dynamic_cast<juce::Slider*> (find (name)))
+        return *s;
+    ADD_FAILURE() << "no slider named \"" << name << "\"";
+    throw std::runtime_error ("missing slider");
+}
+
+juce::Button& EditorRig::button (const juce::String& name) const
+{
+    if (auto* b = dynamic_cast<juce::Button*> (find (name)))
+        return *b;
+    ADD_FAILURE() << "no button named \"" << name << "\"";
+    throw std::runtime_error ("missing button");
+}
+
+void EditorRig::setHostParameter (int index, float normalized)
+{
+    auto& params = proc.getParameters();
+    ASSERT_TRUE (index >= 0 && index < params.size()) << "parameter " << index;
+    params[index]->setValue (normalized);
+}
+
+void EditorRig::processBlocks (int count, float level)
+{
+    const double step = juce::MathConstants<double>::twoPi * 1000.0 / rate;
+    for (int b = 0; b < count; ++b)
+    {
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+        {
+            const auto v = (float) (level * std::sin (phase));
+            phase += step;
+            for (int c = 0; c < buffer.getNumChannels(); ++c)
+                buffer.setSample (c, i, v);
+        }
+        midi.clear();
+        proc.processBlock (buffer, midi);
+    }
+}
+
+void EditorRig::tick (int count)
+{
+    auto* timer = dynamic_cast<juce::Timer*> (ed.get());
+    ASSERT_NE (timer, nullptr) << "the editor has no timer";
+    for (int i = 0; i < count; ++i)
+        timer->timerCallback();
+}
+
+void EditorRig::click (juce::Button& b)
+{
+    b.triggerClick();
+    pumpMessages();
+}
+
+void EditorRig::moveSlider (juce::Slider& s, double value)
+{
+    s.setValue (value, juce::sendNotificationSync);
+}
+
+void EditorRig::pumpMessages()
+{
+    for (int i = 0; i < 1000 && juce::dispatchNextMessageOnSystemQueue (true); ++i)
+    {
+    }
+}
+
+juce::Image EditorRig::render (float scale) const
+{
+    return ed->createComponentSnapshot (ed->getLocalBounds(), true, scale);
+}
+
+//==============================================================================
+ImageDifference compareImages (const juce::Image& a, const juce::Image& b, int tolerance)
+{
+    ImageDifference d;
+    if (a.getWidth() != b.getWidth() || a.getHeight() != b.getHeight())
+    {
+        d.sizeDiffers = true;
+        return d;
+    }
+    for (int y = 0; y < a.getHeight(); ++y)
+        for (int x = 0; x < a.getWidth(); ++x)
+        {
+            const auto pa = a.getPixelAt (x, y), pb = b.getPixelAt (x, y);
+            const int delta = juce::jmax (std::abs ((int) pa.getRed() - (int) pb.getRed()),
+                                          std::abs ((int) pa.getGreen() - (int) pb.getGreen()),
+                                          std::abs ((int) pa.getBlue() - (int) pb.getBlue()),
+                                          std::abs ((int) pa.getAlpha() - (int) pb.getAlpha()));
+            d.largestDelta = juce::jmax (d.largestDelta, delta);
+            if (delta > tolerance)
+                ++d.pixelsOverTolerance;
+        }
+    return d;
+}
+
+bool updatingReferences()
+{
+    const char* v = std::getenv ("VELTRANE_UPDATE_REFERENCES");
+    return v != nullptr && juce::String (v).trim() == "1";
+}
+
+bool writePng (const juce::Image& image, const juce::File& file)
+{
+    file.getParentDirectory().createDirectory();
+    file.deleteFile();
+    juce::FileOutputStream out (file);
+    if (! out.openedOk())
+        return false;
+    juce::PNGImageFormat png;
+    return png.writeImageToStream (image, out);
+}
+
+juce::Image readPng (const juce::File& file)
+{
+    juce::FileInputStream in (file);
+    if (! in.openedOk())
+        return {};
+    juce::PNGImageFormat png;
+    return png.decodeImage (in);
+}
+
+::testing::AssertionResult matchesReference (const juce::Image& image, const juce::File& reference,
+                                             int tolerance, double allowedFraction)
+{
+    const juce::File renders = juce::File (VELTRANE_BUILD_DIR).getChildFile ("editor-renders");
+    const auto actualFile = renders.getChildFile (reference.getFileName());
+    writePng (image, actualFile);
+
+    if (updatingReferences())
+    {
+        if (! writePng (image, reference))
+            return ::testing::AssertionFailure() << "could not write " << reference.getFullPathName();
+        return ::testing::AssertionSuccess() << "rewrote " << reference.getFullPathName();
+    }
+
+    const auto expected = readPng (reference);
+    if (! expected.isValid())
+        return ::testing::AssertionFailure()
+               << "no reference image " << reference.getFullPathName()
+               << " (run once with VELTRANE_UPDATE_REFERENCES=1 to create it)";
+
+    const auto d = compareImages (image, expected, tolerance);
+    const int allowed = (int) (allowedFraction * image.getWidth() * image.getHeight());
+    if (d.sizeDiffers)
+        return ::testing::AssertionFailure()
+               << "size " << image.getWidth() << "x" << image.getHeight() << " differs from the reference "
+               << expected.getWidth() << "x" << expected.getHeight() << "; render in " << actualFile.getFullPathName();
+    if (d.pixelsOverTolerance > allowed)
+        return ::testing::AssertionFailure()
+               << d.pixelsOverTolerance << " pixels differ by more than " << tolerance << " (largest "
+               << d.largestDelta << ", allowed " << allowed << ") from " << reference.getFullPathName()
+               << "; render in " << actualFile.getFullPathName();
+    return ::testing::AssertionSuccess();
+}
+
+juce::Colour pixelAt (const juce::Image& image, int x, int y, float scale)
+{
+    return image.getPixelAt (juce::roundToInt ((float) x * scale), juce::roundToInt ((float) y * scale));
+}
+} // namespace veltrane::test
