@@ -4,17 +4,17 @@
 
 namespace veltrane
 {
-Parameter::Parameter (VeltraneProcessor& ownerIn, int indexIn, juce::String idIn, float initialValue)
-    : value (initialValue), owner (ownerIn), index (indexIn), id (std::move (idIn))
+Parameter::Parameter (VeltraneProcessor& ownerIn, int indexIn, const juce::String& id, const juce::String& nameIn,
+                      bool isMeta, float initialValue)
+    : juce::AudioProcessorParameterWithID (juce::ParameterID (id, 1), nameIn,
+                                           juce::AudioProcessorParameterWithIDAttributes().withMeta (isMeta)),
+      value (initialValue),
+      owner (ownerIn),
+      index (indexIn)
 {
 }
 
 float Parameter::getDefaultValue() const { return owner.getParameterInfo (index)->normalizedDefault; }
-
-juce::String Parameter::getName (int maximumStringLength) const
-{
-    return juce::String (owner.getParameterInfo (index)->name).substring (0, maximumStringLength);
-}
 
 juce::String Parameter::getText (float normalizedValue, int maximumStringLength) const
 {
@@ -25,6 +25,4 @@ float Parameter::getValueForText (const juce::String& text) const
 {
     return owner.normalizedFromScaled (index, text.getFloatValue());
 }
-
-bool Parameter::isMetaParameter() const { return owner.getParameterInfo (index)->meta; }
 } // namespace veltrane

@@ -9,28 +9,24 @@ namespace veltrane
 class VeltraneProcessor;
 
 /** One row of the parameter table as hosts see it: the normalized value, unclamped, in
-    an atomic float that the audio thread polls. Name, text, default and the back
-    conversion of typed text come from the owning processor. */
-class Parameter final : public juce::HostedAudioProcessorParameter
+    an atomic float that the audio thread polls; a stable ID that every format uses.
+    Text, default and the back conversion of typed text come from the owning processor. */
+class Parameter final : public juce::AudioProcessorParameterWithID
 {
 public:
-    Parameter (VeltraneProcessor& owner, int index, juce::String id, float initialValue);
+    Parameter (VeltraneProcessor& owner, int index, const juce::String& id, const juce::String& name, bool meta,
+               float initialValue);
 
     float getValue() const override { return value.load (std::memory_order_relaxed); }
     void setValue (float newValue) override { value.store (newValue, std::memory_order_relaxed); }
     float getDefaultValue() const override;
-    juce::String getName (int maximumStringLength) const override;
-    juce::String getLabel() const override { return {}; }
     juce::String getText (float normalizedValue, int maximumStringLength) const override;
     float getValueForText (const juce::String& text) const override;
-    bool isMetaParameter() const override;
-    juce::String getParameterID() const override { return id; }
 
     std::atomic<float> value;
 
 private:
     VeltraneProcessor& owner;
     const int index;
-    const juce::String id;
 };
 } // namespace veltrane

@@ -24,7 +24,7 @@ VeltraneProcessor::VeltraneProcessor (const PluginIdentity& identityIn, const Pa
         for (auto& n : names)
             uses += n == names[(size_t) i] ? 1 : 0;
         juce::String id = uses > 1 ? names[(size_t) i] + juce::String (i) : names[(size_t) i];
-        auto* p = new Parameter (*this, i, id, table[i].initial);
+        auto* p = new Parameter (*this, i, id, names[(size_t) i], table[i].meta, table[i].initial);
         params.push_back (p);
         addParameter (p);
     }

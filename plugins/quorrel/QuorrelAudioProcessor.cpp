@@ -140,7 +140,7 @@ void QuorrelAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
 void QuorrelAudioProcessor::updateFFT()
 {
     const float bands = param (bandsParam);
-    if (bands == appliedBands)
+    if (bands == appliedBands || (std::isnan (bands) && std::isnan (appliedBands)))
         return;
     appliedBands = bands;
     const int n = fftSizeForBands (bands);

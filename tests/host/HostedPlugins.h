@@ -1,0 +1,32 @@
+#pragma once
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace veltrane::testing
+{
+/** One bundle of the suite found on disk, in one format. */
+struct Bundle
+{
+    std::string plugin;     // lower-case name, e.g. "quorrel"
+    std::string format;     // "VST3" or "LV2"
+    std::string location;   // bundle path (VST3) or URI (LV2)
+};
+
+/** Every bundle of the suite under VELTRANE_PLUGIN_PREFIX (lib/vst3, lib/lv2) or, without
+    it, in the build's artefacts. */
+std::vector<Bundle> findBundles();
+
+/** Loads a bundle through JUCE's hosting at the given rate and block size; nullptr and a
+    message on failure. */
+std::unique_ptr<juce::AudioPluginInstance> load (const Bundle& bundle, double rate, int block, juce::String& error);
+
+/** The same plug-in linked directly, for comparison. */
+std::unique_ptr<juce::AudioProcessor> createDirect (const std::string& plugin);
+
+/** Printable test name for a bundle. */
+std::string bundleName (const Bundle& b);
+} // namespace veltrane::testing
