@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace tonalith
 {
@@ -17,6 +19,23 @@ PitchShiftKernel::~PitchShiftKernel()
 {
     delete[] bandOf;
     delete[] order;
+}
+
+void PitchShiftKernel::toPolar (const float* src, float* dst, int n) noexcept
+{
+    const int half = n / 2;
+    for (int k = 0; k <= half; ++k)
+    {
+        const double x = src[k];
+        const double y = (k == 0 || k == half) ? 0.0 : src[n - k];
+        dst[2 * k] = (float) std::sqrt (x * x + y * y);
+    }
+    for (int k = 0; k <= half; ++k)
+    {
+        const float x = src[k];
+        const float y = (k == 0 || k == half) ? 0.0f : src[n - k];
+        dst[2 * k + 1] = std::isnan (dst[2 * k]) ? 0.0f : -std::atan2 (y, x);
+    }
 }
 
 int PitchShiftKernel::orderByBand (const float* polar, int count, float threshold) noexcept
@@ -45,7 +64,16 @@ int PitchShiftKernel::orderByBand (const float* polar, int count, float threshol
             bandOf[i] = -1;
             continue;
         }
-        int b = (int) (-2.0f * std::log2 (m));
+        // m = f x 2^e with 0.5 <= f < 1 read from the bits (m is a positive normal float
+        // here); -2 log2 m lies in [-2e, -2e + 2), and the edges are within a hair of the
+        // powers of sqrt(1/2), so the corrections below rarely take a step.
+        std::uint32_t bits;
+        std::memcpy (&bits, &m, sizeof bits);
+        const int e = (int) ((bits >> 23) & 0xffu) - 126;
+        const std::uint32_t fractionBits = (bits & 0x7fffffu) | 0x3f000000u;
+        float fraction;
+        std::memcpy (&fraction, &fractionBits, sizeof fraction);
+        int b = -2 * e + (fraction <= 0.70710678f ? 1 : 0);
         b = std::min (std::max (b, 0), bands - 1);
         while (b + 1 < bands && ! (m > edges[b + 1]))
             ++b;

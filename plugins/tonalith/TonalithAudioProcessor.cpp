@@ -218,7 +218,7 @@ void TonalithAudioProcessor::processFFTBlock()
         }
         else
         {
-            cartToPolar (spectrum[c], polar[c].data());
+            tonalith::PitchShiftKernel::toPolar (spectrum[c], polar[c].data(), fftSize);
             addSynth (outputAccumulator[c] + fftSize - hop, polar[c].data(), sineBank.oscState[c],
                       lastPhase[c].data(), sineBank.oscPhase[c]);
         }
@@ -228,7 +228,7 @@ void TonalithAudioProcessor::processFFTBlock()
 void TonalithAudioProcessor::fftPitchShift (float* outSpectrum, const float* inSpectrum, float* polarPairs,
                                             float* shiftedPairs, float* lastPhases, float* shiftPhases) noexcept
 {
-    cartToPolar (inSpectrum, polarPairs);
+    tonalith::PitchShiftKernel::toPolar (inSpectrum, polarPairs, fftSize);
     pitchKernel.process (outSpectrum, polarPairs, shiftedPairs, lastPhases, shiftPhases, kernelSettings());
 }
 

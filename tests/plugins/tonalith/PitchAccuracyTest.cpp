@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 using namespace tonalith_test;
 
@@ -30,5 +31,7 @@ TEST (PitchAccuracy, FifthUpAndOctaveDownInBothModes)
             const double f = zeroCrossingFrequency (y, (int) (rate / 2), rate);
             SCOPED_TRACE (testing::Message() << "mode " << mode << " expected " << c.expected << " measured " << f);
             EXPECT_LT (std::fabs (cents (f, c.expected)), 2.0);
+            RecordProperty ((mode == 0 ? "fft_" : "sinebank_") + std::to_string ((int) c.expected) + "_hz",
+                            std::to_string (f));
         }
 }
