@@ -327,11 +327,14 @@ void DurafoldAudioProcessor::processRun (float* left, float* right, int n, bool 
         meters[i].store (peaks[i] * 0.9f, std::memory_order_relaxed);
 }
 
-float DurafoldAudioProcessor::interpolate (const float* h, float q) const noexcept
+inline float DurafoldAudioProcessor::interpolate (const float* h, float q) const noexcept
 {
     const float fi = std::floor (q);
     const auto i = (std::int64_t) fi;
     const float t = q - fi;
+    // Grains start on whole samples, where the curve passes through the sample itself.
+    if (t == 0.0f)
+        return h[i & historyMask];
     const float xm1 = h[(i - 1) & historyMask];
     const float x0 = h[i & historyMask];
     const float x1 = h[(i + 1) & historyMask];
