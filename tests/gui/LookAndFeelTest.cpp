@@ -224,6 +224,30 @@ TEST (ToggleDrawing, PillAndNarrowBoxes)
     EXPECT_TRUE (hasColour (play.getPixelAt (3, 12), juce::Colour (0xff006400u)));
 }
 
+TEST (SliderDrawing, TrackThumbAndValueDot)
+{
+    ColouredLaf laf;
+    juce::Slider s (juce::Slider::LinearHorizontal, juce::Slider::NoTextBox);
+    s.setName ("x");
+    s.setRange (0.0, 1.0);
+    s.setValue (0.5, juce::dontSendNotification);
+    s.setLookAndFeel (&laf);
+    s.setBounds (0, 0, 200, 24);
+    const auto image = s.createComponentSnapshot (s.getLocalBounds(), false, 1.0f);
+    s.setLookAndFeel (nullptr);
+
+    // The thumb's left edge sits at the slider position; its centre disc shows the value
+    // colour, the track runs along the bottom sixth in the main colour.
+    const auto area = laf.getSliderLayout (s).sliderBounds;
+    const float pos = (float) s.getPositionOfValue (0.5);
+    const int t = (int) (pos - (float) area.getX());
+    const int cy = area.getY() + area.getHeight() / 2;
+    const int h = area.getHeight();
+    EXPECT_TRUE (hasColour (image.getPixelAt (t + h / 2, cy + 1), vel01LAF::valueColour ((float) t / (float) area.getWidth())));
+    EXPECT_TRUE (hasColour (image.getPixelAt (2, area.getY() + h - 1), mainC));
+    EXPECT_TRUE (hasColour (image.getPixelAt (t + 1, area.getY() + 1), faceC)); // square behind the thumb's corner
+}
+
 TEST (KnobDrawing, ColoursNeverSetDrawBlack)
 {
     vel01LAF laf;
