@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace
 {
@@ -40,6 +41,13 @@ RevolvaAudioProcessor::RevolvaAudioProcessor()
       loader (pool.data() + (size_t) numLayers * 2 * LoopLayer::layerLength,
               pool.data() + ((size_t) numLayers * 2 + 1) * LoopLayer::layerLength)
 {
+    // Continuous parameters count as changed at the first block whatever their value, so
+    // a value of 0 (restored or set before playing) is applied too. Switches start off.
+    for (int i : { stretchParam, bandsParam, attackParam, releaseParam, ingainParam, outgainParam })
+        lastApplied[i] = std::numeric_limits<float>::quiet_NaN();
+    for (int l = 0; l < numLayers; ++l)
+        for (int i : { pitch1Param + l, start1Param + l, end1Param + l, gain1Param + l })
+            lastApplied[i] = std::numeric_limits<float>::quiet_NaN();
     for (int l = 0; l < numLayers; ++l)
     {
         layers[l].leftBuffer = pool.data() + (size_t) (2 * l) * LoopLayer::layerLength;

@@ -1,0 +1,75 @@
+// Four layers playing a recorded noise-and-partials loop, stereo at 48 kHz, N = 2048.
+#include "RevolvaAudioProcessor.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <memory>
+
+namespace
+{
+constexpr double rate = 48000.0;
+
+std::unique_ptr<RevolvaAudioProcessor> playingProcessor (float stretchParam, int blockSize)
+{
+    auto p = std::make_unique<RevolvaAudioProcessor>();
+    p->prepareToPlay (rate, blockSize);
+    p->setParameter (RevolvaAudioProcessor::bandsParam, 0.75f); // N = 2048
+    p->setParameter (RevolvaAudioProcessor::stretchParam, stretchParam);
+    p->setParameter (RevolvaAudioProcessor::attackParam, 0.0f);
+    std::uint32_t seed = 7;
+    for (int l = 0; l < RevolvaAudioProcessor::numLayers; ++l)
+    {
+        LoopLayer& layer = p->layers[l];
+        for (int i = 0; i < LoopLayer::layerLength; ++i)
+        {
+            seed = seed * 1664525u + 1013904223u;
+            const float noise = 0.05f * ((float) (seed >> 9) / 8388608.0f - 1.0f);
+            const float t = (float) i / (float) rate;
+            float partials = 0.0f;
+            for (int h = 1; h <= 4; ++h)
+                partials += 0.05f / (float) h * std::sin (6.2831853f * 220.0f * (float) (h + l) * t);
+            layer.leftBuffer[i] = noise + partials;
+            layer.rightBuffer[i] = 0.8f * noise + partials;
+        }
+        p->setParameter (RevolvaAudioProcessor::play1Param + l, 1.0f);
+        p->setParameter (RevolvaAudioProcessor::end1Param + l, 0.5f);
+    }
+    return p;
+}
+
+void playBlocks (benchmark::State& state)
+{
+    const float stretch = state.range (0) == 1 ? 0.0f : 1.0f; // 1 or 100
+    const int blockSize = (int) state.range (1);
+    auto p = playingProcessor (stretch, blockSize);
+    juce::AudioBuffer<float> buffer (2, blockSize);
+    juce::MidiBuffer midi;
+    buffer.clear();
+    for (int k = 0; k < 64; ++k) // settle the layers' first hops
+        p->processBlock (buffer, midi);
+
+    double worst = 0.0;
+    for (auto _ : state)
+    {
+        buffer.clear();
+        const auto start = std::chrono::steady_clock::now();
+        p->processBlock (buffer, midi);
+        const double took = std::chrono::duration<double> (std::chrono::steady_clock::now() - start).count();
+        worst = std::max (worst, took);
+        benchmark::DoNotOptimize (buffer.getReadPointer (0));
+    }
+    const double budget = blockSize / rate;
+    state.counters["worst_us"] = worst * 1e6;
+    state.counters["budget_us"] = budget * 1e6;
+    state.counters["worst_of_budget"] = worst / budget;
+    state.SetItemsProcessed (state.iterations() * blockSize);
+    state.counters["x_realtime"] = benchmark::Counter ((double) blockSize / rate, benchmark::Counter::kIsIterationInvariantRate);
+}
+} // namespace
+
+BENCHMARK (playBlocks)->ArgsProduct ({ { 1, 100 }, { 512, 64 } })->Unit (benchmark::kMicrosecond)->MinTime (2.0);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,366 @@
+#include "RevolvaTestRig.h"
+#include "SoundFileWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace revolvatest;
+using P = RevolvaAudioProcessor;
+
+TEST (RevolvaParameters, NamesRangesAndTexts)
+{
+    P p;
+    EXPECT_EQ (p.getNumParameters(), 42);
+    EXPECT_EQ (p.getName(), "++revolva");
+    EXPECT_TRUE (p.acceptsMidi());
+    EXPECT_EQ (p.getParameterName (0), "stretch");
+    EXPECT_EQ (p.getParameterName (22), "pitch4");
+    EXPECT_EQ (p.getParameterName (41), "color");
+    EXPECT_EQ (p.getParameterName (42), "unknown");
+    EXPECT_TRUE (p.isMetaParameter (4));
+    EXPECT_TRUE (p.isMetaParameter (5));
+    EXPECT_FALSE (p.isMetaParameter (6));
+    EXPECT_EQ (p.getParameter (21), 1.0f / 3.0f);
+    EXPECT_EQ (p.getParameter (22), 2.0f / 3.0f);
+    EXPECT_EQ (p.getParameter (1), 0.75f);
+    EXPECT_EQ (p.getParameterDefaultValue (1), 0.6f);
+    EXPECT_EQ (p.getParameterDefault (27), 0.0f);
+    EXPECT_EQ (p.getParameterDefaultValue (27), 1.0f);
+    EXPECT_EQ (p.getParameterMax (0), 128.0f);
+    EXPECT_EQ (p.getParameterMin (2), 0.01f);
+
+    struct Case { int index; float p; const char* text; };
+    const Case cases[] = {
+        { 0, 0.25f, "3.16" }, { 0, 1.0f, "100.00" }, { 1, 0.75f, "1448.15" }, { 1, 0.7f, "1024.00" }, { 1, 0.6f, "512.00" },
+        { 2, 0.1f, "0.50" },  { 2, 1.0f, "5.00" },   { 4, 0.5f, "120.00" },   { 4, 0.0f, "30.00" },
+        { 19, 1.0f / 3.0f, "-12.00" }, { 24, 0.5f, "50.00" }, { 31, 0.0f, "-60.00" }, { 40, 1.0f, "20.00" },
+        { 5, 0.99f, "0.99" },
+    };
+    for (const auto& c : cases)
+    {
+        p.setParameter (c.index, c.p);
+        EXPECT_EQ (p.getParameterText (c.index), c.text) << "index " << c.index;
+    }
+    // Back conversions reach the same normalized values.
+    EXPECT_NEAR (p.normalizedFromScaled (4, 60.0f), 0.25f, 1e-6f);
+    EXPECT_NEAR (p.normalizedFromScaled (0, 100.0f), 1.0f, 1e-6f);
+    EXPECT_NEAR (p.normalizedFromScaled (19, -12.0f), 1.0f / 3.0f, 1e-6f);
+}
+
+TEST (RevolvaMidi, LayerAndSplitModesAndPitchWheel)
+{
+    Rig r;
+    r.note (0x90, 72, 100);
+    r.block (64);
+    for (int l = 0; l < 4; ++l)
+    {
+        EXPECT_EQ (r.p->getParameter (P::pitch1Param + l), 48.0f * 0.013888889f);
+        EXPECT_EQ (r.p->layers[l].note, 72);
+        EXPECT_GT (r.p->layers[l].attackEnd, 0);
+        EXPECT_GT (r.p->layers[l].envelope, 0.0f);
+    }
+    r.note (0x80, 71, 0);
+    r.block (64);
+    for (int l = 0; l < 4; ++l)
+        EXPECT_GT (r.p->layers[l].releaseStart, r.p->sampleClock);
+    r.note (0x90, 72, 0); // a note on with velocity 0 is a note off
+    r.block (64);
+    for (int l = 0; l < 4; ++l)
+        EXPECT_EQ (r.p->layers[l].releaseStart, 128);
+
+    // The pitch set by a note of 48 is one octave down.
+    r.note (0x90, 48, 100);
+    r.block (64);
+    EXPECT_EQ (r.p->layers[0].layerPitch, 0.5f);
+
+    Rig s;
+    s.p->setParameter (P::layerParam, 1.0f);
+    s.note (0x91, 67, 90); // MIDI channel 2
+    s.note (0x94, 50, 90); // channel 5 drives nothing
+    s.block (64);
+    const int notes[] = { 60, 67, 48, 72 }; // 48 and 72 from the constructed "pitch3" and "pitch4"
+    for (int l = 0; l < 4; ++l)
+        EXPECT_EQ (s.p->layers[l].note, notes[l]) << "layer " << l;
+    EXPECT_GT (s.p->layers[1].attackEnd, 0);
+    EXPECT_EQ (s.p->layers[0].attackEnd, 0);
+    s.note (0x80, 67, 0); // right note, wrong channel
+    s.block (64);
+    EXPECT_GT (s.p->layers[1].releaseStart, s.p->sampleClock);
+    s.note (0x81, 67, 0);
+    s.block (64);
+    EXPECT_EQ (s.p->layers[1].releaseStart, 128);
+
+    struct Wheel { int lsb, msb; float bend; };
+    for (auto w : { Wheel { 0x7F, 0x7F, std::exp2 (1.0f / 12.0f) }, Wheel { 0, 0, std::exp2 (-1.0f / 12.0f) }, Wheel { 0, 0x40, 1.0f } })
+    {
+        s.note (0xE3, w.lsb, w.msb);
+        s.block (64);
+        EXPECT_NEAR (s.p->pitchBend, w.bend, 2e-7f);
+    }
+}
+
+TEST (RevolvaEnvelope, AttackIsSquaredAndSwitchesStartAndRelease)
+{
+    Rig r;
+    r.p->setParameter (P::attackParam, 0.0f);
+    r.block (64);
+    r.p->setParameter (P::play1Param, 1.0f);
+    r.block (120); // half of 0.005 s at 48 kHz
+    EXPECT_EQ (r.p->getParameter (P::pitch1Param), 0.5f); // the stored note 60
+    EXPECT_NEAR (r.p->layers[0].envelope * r.p->layers[0].envelope, 0.25f, 1e-5f);
+    EXPECT_EQ (r.p->layers[1].envelope, 0.0f);
+    r.block (120);
+    EXPECT_NEAR (r.p->layers[0].envelope, 1.0f, 1e-5f);
+    r.block (8);
+    EXPECT_EQ (r.p->layers[0].envelope, 1.0f);
+
+    // Releasing takes releaseSeconds (0.5045 s at "release" 0.1, 24216 samples) down to zero.
+    r.p->setParameter (P::play1Param, 0.0f);
+    const auto now = r.p->sampleClock;
+    r.block (64);
+    EXPECT_EQ (r.p->layers[0].releaseStart, now);
+    EXPECT_EQ (r.p->layers[0].releaseEnd, now + 24216);
+    EXPECT_NEAR (r.p->layers[0].envelope, 1.0f - 64.0f / 24216.0f, 1e-4f);
+    r.blocks (378, 64);
+    EXPECT_EQ (r.p->layers[0].envelope, 0.0f);
+}
+
+namespace
+{
+struct FakeHead : juce::AudioPlayHead
+{
+    juce::Optional<double> bpm;
+    bool hasPosition = true;
+    juce::Optional<PositionInfo> getPosition() const override
+    {
+        if (! hasPosition)
+            return {};
+        PositionInfo info;
+        info.setBpm (bpm);
+        return info;
+    }
+};
+} // namespace
+
+TEST (RevolvaTempo, TempoChangesScaleTheStretchAndTheHostTempoIsFollowedWhenLocked)
+{
+    Rig r;
+    r.block (64);
+    EXPECT_EQ (r.p->stretchFactor, std::sqrt (10.0f)); // the constructed stretch survives the first block
+    r.p->setParameter (P::stretchParam, 0.0f);
+    r.block (64);
+    EXPECT_EQ (r.p->stretchFactor, 1.0f);
+    r.p->setParameter (P::bpmParam, 0.25f); // 60 bpm
+    r.block (64);
+    EXPECT_NEAR (r.p->stretchFactor, 2.0f, 1e-5f);
+    EXPECT_NEAR (r.p->getParameter (P::stretchParam), std::log10 (2.0f) * 0.5f, 1e-6f);
+    EXPECT_EQ (r.p->lastApplied[P::stretchParam], r.p->getParameter (P::stretchParam));
+    r.p->setParameter (P::bpmParam, 0.5f);
+    r.block (64);
+    EXPECT_NEAR (r.p->stretchFactor, 1.0f, 1e-5f);
+    r.p->setParameter (P::bpmParam, 0.75f); // 240 bpm: never below 1
+    r.block (64);
+    EXPECT_EQ (r.p->stretchFactor, 1.0f);
+
+    FakeHead head;
+    head.bpm = 60.0;
+    r.p->setPlayHead (&head);
+    r.p->setParameter (P::bpmlockParam, 0.99f);
+    r.block (64);
+    EXPECT_EQ (r.p->getParameter (P::bpmParam), 0.75f);
+    r.p->setParameter (P::bpmlockParam, 1.0f);
+    r.block (64);
+    EXPECT_NEAR (r.p->getParameter (P::bpmParam), 0.25f, 1e-6f);
+    EXPECT_NEAR (r.p->beatsPerSecond, 1.0f, 1e-5f);
+    // Blocks without a position or a tempo keep the last tempo.
+    head.bpm = {};
+    r.block (64);
+    EXPECT_NEAR (r.p->getParameter (P::bpmParam), 0.25f, 1e-6f);
+    head.hasPosition = false;
+    r.block (64);
+    EXPECT_NEAR (r.p->getParameter (P::bpmParam), 0.25f, 1e-6f);
+    r.p->setPlayHead (nullptr);
+    r.block (64);
+    EXPECT_NEAR (r.p->getParameter (P::bpmParam), 0.25f, 1e-6f);
+}
+
+TEST (RevolvaLoop, SpansQuantiseToWholeBeats)
+{
+    // 120 bpm at 48 kHz: 24000 frames per beat, stretch 1.
+    struct Case { int span; float output; };
+    for (auto c : { Case { 64800, 48000.0f }, Case { 12000, 12000.0f }, Case { -64800, -48000.0f }, Case { 24000, 24000.0f } })
+    {
+        Rig r;
+        r.p->setParameter (P::stretchParam, 0.0f);
+        const int start = c.span < 0 ? 100000 : 1000;
+        r.setRegion (0, start, start + c.span);
+        r.block (64);
+        EXPECT_EQ (r.p->layers[0].endPosition - r.p->layers[0].startPosition, c.span);
+        // The tempo constants are the floats nearest 1/60 and log2 30: a few ulps off whole frames.
+        EXPECT_NEAR (r.p->layers[0].loopOutputLength, c.output, 0.02f) << "span " << c.span;
+        EXPECT_NEAR (r.p->layers[0].loopSourceLength, c.output, 0.02f);
+    }
+}
+
+TEST (RevolvaRecording, StartsAtTheBarLineAndStopsWhenFull)
+{
+    const auto ramp = [] (int c, int i) { return (float) (i + 1) * (c == 0 ? 0.001f : -0.001f); };
+    {
+        Rig r;
+        r.block (512);
+        r.p->setParameter (P::record1Param, 1.0f);
+        r.block (512, ramp); // no bar line in this block
+        EXPECT_EQ (r.p->layers[0].leftBuffer[0], 0.001f);
+        EXPECT_EQ (r.p->layers[0].rightBuffer[0], -0.001f);
+        EXPECT_EQ (r.p->layers[0].writePosition, 512);
+    }
+    {
+        Rig r;
+        r.block (64);
+        // The next bar begins 100.5 samples into the coming block.
+        const double bps = r.p->beatsPerSample;
+        r.p->setClocks (1000000, 4.0 * 1000.0 - 100.5 * bps);
+        r.p->setParameter (P::record1Param, 1.0f);
+        r.block (512, ramp);
+        EXPECT_EQ (r.p->layers[0].leftBuffer[0], 101 * 0.001f);
+        EXPECT_EQ (r.p->layers[0].writePosition, 412);
+        EXPECT_EQ (r.p->lastBar, 1000);
+    }
+    {
+        Rig r (1, 4096);
+        r.p->setParameter (P::record1Param + 1, 1.0f);
+        for (int k = 0; k < 128; ++k)
+            r.block (4096, [] (int, int i) { return i == 7 ? -0.75f : 0.25f; });
+        EXPECT_EQ (r.p->getParameter (P::record1Param + 1), 0.0f);
+        EXPECT_EQ (r.p->lastApplied[P::record1Param + 1], 0.0f);
+        EXPECT_EQ (r.p->layers[1].writePosition, LoopLayer::layerLength);
+        EXPECT_EQ (r.p->layers[1].leftBuffer[LoopLayer::layerMask], 0.25f);
+        EXPECT_EQ (r.p->layers[1].rightBuffer[0], 0.0f); // mono: the right buffer is not written
+        EXPECT_EQ (r.p->layers[1].peaks[0].load(), 0.75f);
+        EXPECT_EQ (r.p->layers[1].waveDirty.load(), 1);
+        r.block (4096, [] (int, int) { return 0.9f; });
+        EXPECT_EQ (r.p->layers[1].leftBuffer[0], 0.25f); // stopped
+    }
+}
+
+namespace
+{
+/** Mono 32-bit WAVE whose frame i holds the integer i, so a sample tells its frame. */
+Bytes indexedWave (int frames)
+{
+    Bytes data;
+    data.reserve ((size_t) frames * 4);
+    for (int i = 0; i < frames; ++i)
+        le32 (data, (std::uint32_t) i);
+    return wave (1, 32, data);
+}
+
+constexpr float frameValue (int i) { return (float) i * 0.0000000004656612873077393f; }
+} // namespace
+
+TEST (RevolvaLoading, FilePositionPicksTheSpanAndRefillsInTheBackground)
+{
+    TempFile file ("long.wav", indexedWave (1000000));
+    Rig r;
+    r.p->setParameter (P::filepos1Param, 1.0f);
+    r.block (64);
+    ASSERT_EQ (r.p->loadSoundFile (0, file.path), 0);
+    ASSERT_TRUE (r.settleFiles());
+    const LoopLayer& layer = r.p->layers[0];
+    EXPECT_EQ (layer.leftBuffer[0], frameValue (475712));
+    EXPECT_EQ (layer.leftBuffer[LoopLayer::layerMask], frameValue (999999));
+    EXPECT_EQ (layer.rightBuffer[LoopLayer::layerMask], frameValue (999999));
+    EXPECT_EQ (layer.peaks[287].load(), frameValue (999999));
+    EXPECT_TRUE (r.p->isLayerFileOpen (0));
+
+    r.p->setParameter (P::filepos1Param, 0.5f);
+    ASSERT_TRUE (r.settleFiles());
+    EXPECT_EQ (layer.leftBuffer[0], frameValue (500000));
+    EXPECT_EQ (layer.leftBuffer[499999], frameValue (999999));
+    EXPECT_EQ (layer.leftBuffer[500000], 0.0f);
+
+    r.p->setParameter (P::filepos1Param, 1.0f);
+    ASSERT_TRUE (r.settleFiles());
+    for (int i = 0; i < LoopLayer::layerLength; i += 997)
+        ASSERT_EQ (layer.leftBuffer[i], 0.0f);
+
+    // A refused file leaves the layer and its file as they were.
+    r.p->setParameter (P::filepos1Param, 0.0f);
+    ASSERT_TRUE (r.settleFiles());
+    TempFile bad ("bad.wav", Bytes (100, 0));
+    EXPECT_EQ (r.p->loadSoundFile (0, bad.path), -1);
+    EXPECT_EQ (r.p->loadSoundFile (0, "/nonexistent/file.wav"), -1);
+    ASSERT_TRUE (r.settleFiles());
+    EXPECT_EQ (layer.leftBuffer[5], frameValue (5));
+    EXPECT_TRUE (r.p->isLayerFileOpen (0));
+
+    // Stereo files fill both channels; clearing empties the layer and detaches the file.
+    Bytes stereo;
+    for (int i = 0; i < 100; ++i)
+    {
+        le16 (stereo, 0x2000);
+        le16 (stereo, 0x6000);
+    }
+    TempFile two ("two.wav", wave (2, 16, stereo));
+    ASSERT_EQ (r.p->loadSoundFile (2, two.path), 0);
+    ASSERT_TRUE (r.settleFiles());
+    EXPECT_EQ (r.p->layers[2].leftBuffer[99], 0.25f);
+    EXPECT_EQ (r.p->layers[2].rightBuffer[99], 0.75f);
+    EXPECT_EQ (r.p->layers[2].leftBuffer[100], 0.0f);
+    EXPECT_EQ (r.p->layers[2].peaks[0].load(), 0.5f);
+    r.p->layers[2].waveDirty = 0;
+    r.p->closeFile (2);
+    ASSERT_TRUE (r.settleFiles());
+    EXPECT_EQ (r.p->layers[2].leftBuffer[99], 0.0f);
+    EXPECT_EQ (r.p->layers[2].rightBuffer[99], 0.0f);
+    EXPECT_EQ (r.p->layers[2].peaks[0].load(), 0.0f);
+    EXPECT_EQ (r.p->layers[2].waveDirty.load(), 1);
+    EXPECT_FALSE (r.p->isLayerFileOpen (2));
+    EXPECT_EQ (r.p->layers[0].leftBuffer[5], frameValue (5)); // other layers untouched
+}
+
+namespace
+{
+/** Plays layer 1 (a recorded noise-and-tone loop) from the given clocks and returns the output. */
+std::vector<float> playFrom (std::int64_t samples, double beats)
+{
+    Rig r (1, 256);
+    r.p->setParameter (P::stretchParam, 0.25f);
+    r.p->setParameter (P::attackParam, 0.0f);
+    r.setRegion (0, 0, 30000);
+    r.block (256);
+    std::uint32_t seed = 1;
+    for (int i = 0; i < 40000; ++i)
+    {
+        seed = seed * 1664525u + 1013904223u;
+        r.p->layers[0].leftBuffer[i] = 0.1f * std::sin (0.05f * (float) i) + 0.02f * ((float) (seed >> 9) / 8388608.0f - 1.0f);
+    }
+    r.p->setClocks (samples, beats);
+    r.p->setParameter (P::play1Param, 1.0f);
+    std::vector<float> out;
+    for (int k = 0; k < 600; ++k)
+    {
+        r.block (256);
+        out.insert (out.end(), r.buffer.getReadPointer (0), r.buffer.getReadPointer (0) + 256);
+    }
+    return out;
+}
+} // namespace
+
+TEST (RevolvaClocks, HoursAheadPlayLikeTheFirstMinute)
+{
+    // Six hours at 48 kHz and 120 bpm; both start on a bar line.
+    const std::int64_t hours = (std::int64_t) 48000 * 3600 * 6;
+    const auto early = playFrom (0, 0.0);
+    const auto late = playFrom (hours, 2.0 * 3600 * 6);
+    ASSERT_EQ (early.size(), late.size());
+    float energy = 0.0f, worst = 0.0f;
+    for (size_t i = 0; i < early.size(); ++i)
+    {
+        energy += early[i] * early[i];
+        worst = std::max (worst, std::fabs (early[i] - late[i]));
+    }
+    EXPECT_GT (energy, 1.0f);
+    EXPECT_LT (worst, 1e-5f);
+}
