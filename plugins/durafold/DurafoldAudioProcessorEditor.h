@@ -1,12 +1,61 @@
 #pragma once
 
+#include "vel01LAF.h"
+
 #include <juce_audio_processors/juce_audio_processors.h>
+
+#include <array>
 
 class DurafoldAudioProcessor;
 
-/** durafold's window. */
-class DurafoldAudioProcessorEditor : public juce::GenericAudioProcessorEditor
+/** durafold's window: six large knobs for the stretch, the voices and the two renderers,
+    the mix knob, input and output level knobs with their meters, the "granular"/"pvoc"
+    and "tempolock" switches and a tiny knob that recolours the window. It follows the
+    parameters on a 50 ms timer and writes user gestures back with setScaledParameter. */
+class DurafoldAudioProcessorEditor : public juce::AudioProcessorEditor,
+                                     public juce::Timer,
+                                     public juce::Slider::Listener,
+                                     public juce::Button::Listener
 {
 public:
     explicit DurafoldAudioProcessorEditor (DurafoldAudioProcessor& p);
+    ~DurafoldAudioProcessorEditor() override;
+
+    void paint (juce::Graphics& g) override;
+    void resized() override;
+    void sliderValueChanged (juce::Slider* slider) override;
+    void buttonClicked (juce::Button* button) override;
+    void timerCallback() override;
+
+    static constexpr int editorWidth = 474, editorHeight = 186; // pixels
+    static constexpr int timerIntervalMs = 50;
+
+    vel01LAF& getLookAndFeelInstance() noexcept { return lookAndFeel; }
+
+private:
+    /** A knob and the parameter it shows. */
+    struct Knob
+    {
+        juce::Slider slider;
+        int parameter = 0;
+        juce::Rectangle<int> bounds;
+    };
+
+    void addKnob (Knob& knob, const char* name, int parameter, double min, double max, double step,
+                  juce::Rectangle<int> bounds, double skew = 1.0);
+    void addSwitch (juce::ToggleButton& button, const char* name, juce::Rectangle<int> bounds);
+    /** Shows a changed parameter on a knob without a change message; true when it was new. */
+    bool follow (Knob& knob);
+    void showMode (float value);
+
+    DurafoldAudioProcessor& processor;
+    vel01LAF lookAndFeel; // declared first: the controls go before it
+
+    Knob stretch, rate, voices, bands, grainsize, shimmer, color, outlevel, inlevel, mix;
+    juce::ToggleButton mode, tempolock;
+
+    // Last scaled value shown per parameter; NaN until the first tick shows it.
+    std::array<float, 13> lastShown;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (DurafoldAudioProcessorEditor)
 };
