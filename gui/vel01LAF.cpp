@@ -31,6 +31,14 @@ void fillDotOnCircle (juce::Graphics& g, float cx, float cy, float r, float a, f
 }
 
 const juce::Colour translucentWhite (0x80ffffffu);
+
+/** The value truncated to a whole number, as decimal text; safe for any double. */
+juce::String truncatedText (double v)
+{
+    if (! (std::fabs (v) < 2147483647.0))
+        return juce::String (v, 0);
+    return juce::String ((int) v);
+}
 } // namespace
 
 vel01LAF::vel01LAF() : pi (4.0f * std::atan (1.0f)) {}
@@ -78,6 +86,8 @@ void vel01LAF::drawRotarySlider (juce::Graphics& g, int xi, int yi, int width, i
     const float x = (float) xi, y = (float) yi, w = (float) width, h = (float) height;
     const double v = slider.getValue();
     const auto& name = slider.getName();
+    if (! std::isfinite (sliderPos)) // never hand NaN coordinates to the rasteriser
+        sliderPos = 0.0f;
 
     switch (knobForm (w, name))
     {
@@ -113,7 +123,7 @@ void vel01LAF::drawMixKnob (juce::Graphics& g, float x, float y, float w, float 
     g.setColour (colour (mainColourId));
     g.setFont (veltrane::panelFont (w / 2.0f));
     const int side = (int) (2.0f * w / 3.0f);
-    g.drawText (juce::String ((int) v), juce::Rectangle<int> ((int) (x + w / 6.0f), (int) (y + w / 6.0f), side, side),
+    g.drawText (truncatedText (v), juce::Rectangle<int> ((int) (x + w / 6.0f), (int) (y + w / 6.0f), side, side),
                 juce::Justification::centred, false);
 }
 
@@ -168,7 +178,7 @@ void vel01LAF::drawSmallKnob (juce::Graphics& g, float x, float y, float w, floa
     const int top0 = (int) (y + 0.5f * w - (w / 4.0f) * std::cos (theta) - 0.1667f * w);
     g.setColour (translucentWhite);
     g.setFont (veltrane::panelFont (w / 4.0f));
-    g.drawText (juce::String ((int) v), juce::Rectangle<int> (left0, top0, side, side),
+    g.drawText (truncatedText (v), juce::Rectangle<int> (left0, top0, side, side),
                 juce::Justification::centred, false);
 }
 
@@ -285,6 +295,8 @@ void vel01LAF::drawLinearSliderThumb (juce::Graphics& g, int xi, int yi, int wi,
                                       float, float, juce::Slider::SliderStyle, juce::Slider& slider)
 {
     const float x = (float) xi, y = (float) yi, w = (float) wi, h = (float) hi;
+    if (! std::isfinite (sliderPos))
+        sliderPos = x;
     const float t = sliderPos - x;
     const float q = t / w;
     double v = slider.getValue();

@@ -4,6 +4,7 @@
 #include "PanelPainter.h"
 #include "QuorrelAudioProcessor.h"
 
+#include <cmath>
 #include <limits>
 
 namespace
@@ -127,7 +128,8 @@ bool QuorrelAudioProcessorEditor::follow (Knob& knob, juce::NotificationType not
 {
     const float s = processor.getScaledParameter (knob.parameter);
     auto& last = lastShown[(size_t) knob.parameter];
-    if (s == last)
+    // A restored state can hold NaN or infinity; the knob keeps what it showed.
+    if (s == last || ! std::isfinite (s))
         return false;
     last = s;
     knob.slider.setValue (s, notification);

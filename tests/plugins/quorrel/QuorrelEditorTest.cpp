@@ -4,6 +4,7 @@
 #include "QuorrelAudioProcessorEditor.h"
 
 #include <cmath>
+#include <limits>
 #include <map>
 
 using veltrane::test::EditorRig;
@@ -218,6 +219,29 @@ TEST_F (QuorrelEditor, RecoloursFromTheColourParameter)
     rig.tick();
     for (int id : ids)
         EXPECT_EQ (editor().findColour (id).getARGB(), atConstruction[id]) << id;
+}
+
+TEST_F (QuorrelEditor, OutlandishParameterValuesAreShownSafely)
+{
+    // A restored state can hold any float. Non-finite values leave the knob as it was,
+    // huge ones pin it to its end, and the editor still draws.
+    rig.tick();
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    for (float p : { nan, inf, -inf, 1.0e30f, -1.0e30f })
+    {
+        for (int i : { P::bandsParam, P::bandshiftParam, P::phasenullParam, P::ingainParam, P::colorParam })
+            rig.setHostParameter (i, p);
+        rig.tick();
+        for (auto* name : { "bandsslider", "bandshiftslider", "phasenullslider", "inlevelslider", "color slider" })
+        {
+            auto& s = rig.slider (name);
+            EXPECT_TRUE (std::isfinite (s.getValue())) << name << " at " << p;
+            EXPECT_GE (s.getValue(), s.getMinimum()) << name;
+            EXPECT_LE (s.getValue(), s.getMaximum()) << name;
+        }
+        EXPECT_TRUE (rig.render().isValid());
+        rig.pumpMessages();
+    }
 }
 
 //==============================================================================
