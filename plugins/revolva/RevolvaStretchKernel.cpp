@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 void ChannelState::clearArrays() noexcept
@@ -238,16 +239,18 @@ void RevolvaAudioProcessor::stretchShift (float* out, const float* in, float* ph
         int b = numBands; // numBands: outside every band
         if (m > bandLimits[numBands] && m <= 1.0f)
         {
-            int lo = 1, hi = numBands; // first limit j with m > limit[j]
-            while (lo < hi)
-            {
-                const int mid = (lo + hi) / 2;
-                if (m > bandLimits[mid])
-                    hi = mid;
-                else
-                    lo = mid + 1;
-            }
-            b = lo - 1;
+            // The limits fall by about half an octave each: guess from the exponent and
+            // half-octave of m, then settle on the exact float limits.
+            std::uint32_t u;
+            std::memcpy (&u, &m, sizeof u);
+            const int e = (int) ((u >> 23) & 0xFFu) - 127;
+            int j = -2 * e - ((u & 0x7FFFFFu) >= 0x3504F3u ? 2 : 1);
+            j = j < 0 ? 0 : (j > numBands - 1 ? numBands - 1 : j);
+            while (j > 0 && m > bandLimits[j])
+                --j;
+            while (j < numBands - 1 && m <= bandLimits[j + 1])
+                ++j;
+            b = j;
         }
         binBand[(size_t) i] = (unsigned char) b;
         ++counts[b];
