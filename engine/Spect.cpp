@@ -1,5 +1,7 @@
 #include "Spect.h"
 
+#include "PhaseMath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -313,13 +315,28 @@ void spect::cartToPolar (const float* src, float* dst) const noexcept
 {
     const int n = fftSize;
     const int half = n / 2;
+    auto convert = [dst] (int k, float x, float y) noexcept {
+        // Squares of floats are exact in double, so this is the double-precision magnitude
+        // rounded to float, as hypot gives, without hypot's slow overflow handling.
+        const float m = (float) std::sqrt ((double) x * (double) x + (double) y * (double) y);
+        dst[2 * k] = m;
+        dst[2 * k + 1] = -veltrane::atan2Rounded (y, x);
+    };
+    convert (0, src[0], 0.0f);
+    for (int k = 1; k < half; ++k)
+        convert (k, src[k], src[n - k]);
+    convert (half, src[half], 0.0f);
+    // Rare operands the fast path leaves undefined: infinities go to the library, and a
+    // magnitude that is not a number has phase 0.
     for (int k = 0; k <= half; ++k)
     {
-        const float x = src[k];
-        const float y = (k == 0 || k == half) ? 0.0f : src[n - k];
-        const float m = (float) std::hypot ((double) x, (double) y);
-        dst[2 * k] = m;
-        dst[2 * k + 1] = std::isnan (m) ? 0.0f : -std::atan2 (y, x);
+        const float m = dst[2 * k];
+        if (std::isnan (dst[2 * k + 1]) || std::isinf (m))
+        {
+            const float x = src[k];
+            const float y = (k == 0 || k == half) ? 0.0f : src[n - k];
+            dst[2 * k + 1] = std::isnan (m) ? 0.0f : -std::atan2 (y, x);
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <atomic>
+#include <cmath>
 
 /** The suite's short-time Fourier engine: transform configuration, preallocated buffers
     for two channels, windows with their normalisation, the hop FIFO and overlap-add,
@@ -85,10 +86,9 @@ protected:
     /** Raises a running peak by one sample as the meters do. */
     static inline void raisePeak (float& peak, float v) noexcept
     {
-        if (v > peak)
-            peak = v;
-        if (-v > peak)
-            peak = -v;
+        // Same as taking v, then -v, when larger; NaN leaves the peak unchanged.
+        const float a = std::fabs (v);
+        peak = peak < a ? a : peak;
     }
 
     void rebuildWindows();

@@ -190,6 +190,9 @@ void QuorrelAudioProcessor::processChannel (int c, int bins, int shift) noexcept
     const float noise = snapshot[phasenoiseParam];
     const float offset = (0.5f - snapshot[phaseshiftParam]) * twoPi;
     const float keep = 1.0f - snapshot[phasenullParam];
+    int o = shift % bins;
+    if (o < 0)
+        o += bins;
     for (int i = 0; i < bins; ++i)
     {
         const float phi = in[2 * i + 1];
@@ -204,11 +207,10 @@ void QuorrelAudioProcessor::processChannel (int c, int bins, int shift) noexcept
         if (std::fabs (acc) > 4096.0f)
             acc = std::remainder (acc, twoPi);
         accumulated[i] = acc;
-        int o = (i + shift) % bins;
-        if (o < 0)
-            o += bins;
         out[2 * o] = in[2 * i];
         out[2 * o + 1] = acc;
+        if (++o == bins)
+            o = 0;
     }
     // The Nyquist pair carries nothing, also after the size shrank from a larger one.
     out[2 * bins] = 0.0f;
