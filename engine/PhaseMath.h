@@ -38,4 +38,38 @@ inline float atan2Rounded (float yf, float xf) noexcept
     a = std::signbit (y) ? -a : a;
     return (float) a;
 }
+
+/** Largest |x| for which sinCosRounded is exact; beyond it callers use the library. */
+constexpr float sinCosRoundedLimit = 65536.0f;
+
+/** sin and cos of a float angle (radians), evaluated in double and rounded once to float.
+    Branch-free, so loops over bins vectorise; valid for |x| <= sinCosRoundedLimit. */
+inline void sinCosRounded (float xf, float& sinOut, float& cosOut) noexcept
+{
+    const double x = xf;
+    const double q = std::nearbyint (x * 0.63661977236758138); // x / (pi/2)
+    // pi/2 split in two parts so q * pi/2 is subtracted without losing bits.
+    const double r = (x - q * 1.5707963267341256) - q * 6.0771005065061922e-11;
+    const double r2 = r * r;
+    double s = 1.0 / 6227020800.0;
+    s = s * r2 - 1.0 / 39916800.0;
+    s = s * r2 + 1.0 / 362880.0;
+    s = s * r2 - 1.0 / 5040.0;
+    s = s * r2 + 1.0 / 120.0;
+    s = s * r2 - 1.0 / 6.0;
+    s = (s * r2) * r + r;
+    double c = -1.0 / 87178291200.0;
+    c = c * r2 + 1.0 / 479001600.0;
+    c = c * r2 - 1.0 / 3628800.0;
+    c = c * r2 + 1.0 / 40320.0;
+    c = c * r2 - 1.0 / 720.0;
+    c = c * r2 + 1.0 / 24.0;
+    c = c * r2 - 0.5;
+    c = c * r2 + 1.0;
+    const long quadrant = (long) q & 3;
+    const double sv = quadrant == 0 ? s : quadrant == 1 ? c : quadrant == 2 ? -s : -c;
+    const double cv = quadrant == 0 ? c : quadrant == 1 ? -s : quadrant == 2 ? -c : s;
+    sinOut = (float) sv;
+    cosOut = (float) cv;
+}
 } // namespace veltrane

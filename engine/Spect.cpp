@@ -344,18 +344,32 @@ void spect::polarToCart (const float* src, float* dst) const noexcept
 {
     const int n = fftSize;
     const int half = n / 2;
+    bool needLibrary = false;
     for (int k = 0; k <= half; ++k)
     {
         const float m = src[2 * k];
-        float re = 0.0f, im = 0.0f;
-        if (m != 0.0f && ! std::isnan (m))
-        {
-            const float ph = src[2 * k + 1];
-            re = m * std::cos (ph);
-            im = -(m * std::sin (ph));
-        }
+        const float ph = src[2 * k + 1];
+        float sn, cs;
+        veltrane::sinCosRounded (ph, sn, cs);
+        needLibrary |= ! (std::fabs (ph) <= veltrane::sinCosRoundedLimit);
+        const bool silent = m == 0.0f || std::isnan (m);
+        const float re = silent ? 0.0f : m * cs;
+        const float im = silent ? 0.0f : -(m * sn);
         dst[k] = re;
         if (k != 0 && k != half)
             dst[n - k] = im;
+    }
+    if (! needLibrary)
+        return;
+    // Huge or non-finite phases, which only hostile parameter values produce.
+    for (int k = 0; k <= half; ++k)
+    {
+        const float m = src[2 * k];
+        const float ph = src[2 * k + 1];
+        if (std::fabs (ph) <= veltrane::sinCosRoundedLimit || m == 0.0f || std::isnan (m))
+            continue;
+        dst[k] = m * std::cos (ph);
+        if (k != 0 && k != half)
+            dst[n - k] = -(m * std::sin (ph));
     }
 }

@@ -197,3 +197,17 @@ TEST (SpectPolar, PhaseIsTheCorrectlyRoundedArcTangent)
     EXPECT_EQ (veltrane::atan2Rounded (-1.0f, 0.0f), std::atan2 (-1.0f, 0.0f));
     EXPECT_EQ (veltrane::atan2Rounded (1e-30f, 1e30f), std::atan2 (1e-30f, 1e30f));
 }
+
+TEST (SpectPolar, SineAndCosineAreCorrectlyRounded)
+{
+    std::mt19937 rng (12);
+    std::uniform_real_distribution<float> dist (-5000.0f, 5000.0f);
+    for (int i = 0; i < 1000000; ++i)
+    {
+        const float x = i < 1000 ? (float) i * 0.0015707963f : dist (rng) / (float) (1 + rng() % 1000);
+        float s, c;
+        veltrane::sinCosRounded (x, s, c);
+        ASSERT_EQ (s, (float) std::sin ((double) x)) << x;
+        ASSERT_EQ (c, (float) std::cos ((double) x)) << x;
+    }
+}
