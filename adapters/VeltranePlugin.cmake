@@ -66,6 +66,9 @@ function(veltrane_add_plugin name)
   # Debian's JUCE ignores LV2URI for the wrapper, so the URI is also defined directly.
   target_compile_definitions(${name} PUBLIC
     JucePlugin_LV2URI="${VELTRANE_LV2_URI_BASE}/${name}")
+  if(EXISTS "${VELTRANE_JUCE_OVERRIDES}")
+    target_include_directories(${name}_VST3 BEFORE PRIVATE "${VELTRANE_JUCE_OVERRIDES}")
+  endif()
   foreach(kind VST3 LV2 Standalone)
     # Keep FFTW's and JUCE's symbols inside each binary so two plug-ins of the suite
     # loaded into one host never share planner state.

@@ -18,27 +18,6 @@ class HostLoad : public ::testing::TestWithParam<Bundle>
 {
 };
 
-/** Parameters as the plug-in declares them, without a bypass a host format may add, in
-    the plug-in's own order (some formats list them in another order). */
-juce::Array<juce::AudioProcessorParameter*> ownParameters (juce::AudioProcessor& p, juce::AudioProcessor& reference)
-{
-    juce::Array<juce::AudioProcessorParameter*> result;
-    for (auto* mine : reference.getParameters())
-    {
-        const auto id = dynamic_cast<juce::HostedAudioProcessorParameter*> (mine)->getParameterID();
-        juce::AudioProcessorParameter* match = nullptr;
-        for (auto* param : p.getParameters())
-        {
-            auto* hosted = dynamic_cast<juce::HostedAudioProcessorParameter*> (param);
-            if (param->getName (100) == mine->getName (100)
-                && (match == nullptr || (hosted != nullptr && hosted->getParameterID().endsWith (id))))
-                match = param;
-        }
-        result.add (match);
-    }
-    return result;
-}
-
 int countOwn (juce::AudioProcessor& p)
 {
     int n = 0;

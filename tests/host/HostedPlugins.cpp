@@ -89,3 +89,68 @@ std::unique_ptr<juce::AudioProcessor> createDirect (const std::string& plugin)
 
 std::string bundleName (const Bundle& b) { return b.plugin + "_" + b.format; }
 } // namespace veltrane::testing
+
+namespace veltrane::testing
+{
+std::optional<std::vector<float>> pluginValuesFromHostState (juce::AudioPluginInstance& hosted, const std::string& plugin)
+{
+    juce::MemoryBlock saved;
+    hosted.getStateInformation (saved);
+    auto xml = juce::AudioProcessor::getXmlFromBinary (saved.getData(), (int) saved.getSize());
+    if (xml == nullptr || ! xml->hasTagName ("VST3PluginState"))
+        return std::nullopt;
+    auto* component = xml->getChildByName ("IComponent");
+    if (component == nullptr)
+        return std::nullopt;
+    juce::MemoryBlock bytes;
+    if (! bytes.fromBase64Encoding (component->getAllSubText()))
+        return std::nullopt;
+    auto direct = createDirect (plugin);
+    // A value no state can hold marks parameters the state did not set.
+    for (auto* p : direct->getParameters())
+        p->setValue (-12345.0f);
+    direct->setStateInformation (bytes.getData(), (int) bytes.getSize());
+    std::vector<float> values;
+    for (auto* p : direct->getParameters())
+        values.push_back (p->getValue());
+    if (! values.empty() && values[0] == -12345.0f)
+        return std::nullopt;
+    return values;
+}
+
+juce::Array<juce::AudioProcessorParameter*> ownParameters (juce::AudioProcessor& p, juce::AudioProcessor& reference)
+{
+    juce::Array<juce::AudioProcessorParameter*> result;
+    for (auto* mine : reference.getParameters())
+    {
+        const auto id = dynamic_cast<juce::HostedAudioProcessorParameter*> (mine)->getParameterID();
+        juce::AudioProcessorParameter* match = nullptr;
+        for (auto* param : p.getParameters())
+        {
+            auto* hosted = dynamic_cast<juce::HostedAudioProcessorParameter*> (param);
+            if (param->getName (100) == mine->getName (100)
+                && (match == nullptr || (hosted != nullptr && hosted->getParameterID().endsWith (id))))
+                match = param;
+        }
+        result.add (match);
+    }
+    return result;
+}
+} // namespace veltrane::testing
+
+namespace juce
+{
+// The message loop's own single step, as JUCE's Linux plug-in message thread uses it.
+bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
+} // namespace juce
+
+namespace veltrane::testing
+{
+void pumpMessages (int milliseconds)
+{
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) milliseconds;
+    while (juce::Time::getMillisecondCounter() < end)
+        if (! juce::dispatchNextMessageOnSystemQueue (true))
+            juce::Thread::sleep (1);
+}
+} // namespace veltrane::testing

@@ -3,6 +3,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,4 +30,21 @@ std::unique_ptr<juce::AudioProcessor> createDirect (const std::string& plugin);
 
 /** Printable test name for a bundle. */
 std::string bundleName (const Bundle& b);
+} // namespace veltrane::testing
+
+namespace veltrane::testing
+{
+/** The plug-in's own parameter values inside a hosted instance, read from the state the
+    host saves (VST3 carries the plug-in's state bytes); nothing where the host's state does
+    not carry them. */
+std::optional<std::vector<float>> pluginValuesFromHostState (juce::AudioPluginInstance& hosted, const std::string& plugin);
+
+/** The plug-in's own parameter objects in a hosted instance, in the plug-in's order. */
+juce::Array<juce::AudioProcessorParameter*> ownParameters (juce::AudioProcessor& hosted, juce::AudioProcessor& reference);
+} // namespace veltrane::testing
+
+namespace veltrane::testing
+{
+/** Runs the message loop for about the given time, as a host's message thread would. */
+void pumpMessages (int milliseconds);
 } // namespace veltrane::testing

@@ -1,0 +1,416 @@
+// What real hosts do to a plug-in, done to every installed bundle of the suite through
+// JUCE's own VST3 and LV2 hosting: lifecycles, every common rate and block size, mono and
+// stereo, wild parameter values and automation from another thread, state round trips and
+// bad state, allocation on the audio thread, reported latency, and host tempo.
+#include "AllocationCounter.h"
+#include "HostedPlugins.h"
+#include "VeltraneProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+
+using namespace veltrane::testing;
+
+namespace veltrane::testing
+{
+void PrintTo (const Bundle& b, std::ostream* os) { *os << bundleName (b); }
+} // namespace veltrane::testing
+
+namespace
+{
+enum class Signal
+{
+    silence,
+    noise,
+    impulses,
+    sweep
+};
+
+void fill (juce::AudioBuffer<float>& b, Signal s, juce::int64 start, double rate, juce::Random& random)
+{
+    for (int c = 0; c < b.getNumChannels(); ++c)
+        for (int i = 0; i < b.getNumSamples(); ++i)
+        {
+            const auto t = (double) (start + i);
+            float v = 0.0f;
+            switch (s)
+            {
+                case Signal::silence: v = 0.0f; break;
+                case Signal::noise: v = random.nextFloat() * 2.0f - 1.0f; break;
+                case Signal::impulses: v = ((start + i) % 4000) == 0 ? 1.0f : 0.0f; break;
+                case Signal::sweep: v = 0.5f * (float) std::sin (2.0 * M_PI * (20.0 + t * 0.05) * t / rate); break;
+            }
+            b.setSample (c, i, v);
+        }
+}
+
+bool configure (juce::AudioProcessor& p, int channels, double rate, int block)
+{
+    p.releaseResources();
+    const auto set = channels == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo();
+    juce::AudioProcessor::BusesLayout layout;
+    layout.inputBuses.add (set);
+    layout.outputBuses.add (set);
+    if (! p.setBusesLayout (layout))
+        return false;
+    p.setRateAndBufferSizeDetails (rate, block);
+    p.prepareToPlay (rate, block);
+    return true;
+}
+
+/** Processes `total` samples in blocks; false on the first non-finite output sample. */
+bool process (juce::AudioProcessor& p, int channels, int block, int total, Signal s, double rate, juce::Random& random)
+{
+    juce::AudioBuffer<float> buffer (channels, block);
+    juce::MidiBuffer midi;
+    for (juce::int64 start = 0; start < total; start += block)
+    {
+        fill (buffer, s, start, rate, random);
+        p.processBlock (buffer, midi);
+        for (int c = 0; c < channels; ++c)
+            for (int i = 0; i < block; ++i)
+                if (! std::isfinite (buffer.getSample (c, i)))
+                    return false;
+    }
+    return true;
+}
+
+class HostValidation : public ::testing::TestWithParam<Bundle>
+{
+protected:
+    std::unique_ptr<juce::AudioPluginInstance> load (double rate = 48000.0, int block = 512)
+    {
+        juce::String error;
+        auto p = veltrane::testing::load (GetParam(), rate, block, error);
+        EXPECT_NE (p, nullptr) << error;
+        return p;
+    }
+};
+} // namespace
+
+TEST_P (HostValidation, InstantiatesRepeatedlyAndOpensItsEditor)
+{
+    for (int i = 0; i < 4; ++i)
+    {
+        auto p = load();
+        ASSERT_NE (p, nullptr);
+        ASSERT_TRUE (configure (*p, 2, 48000.0, 256));
+        juce::Random random (i);
+        EXPECT_TRUE (process (*p, 2, 256, 4096, Signal::noise, 48000.0, random));
+        p->releaseResources();
+    }
+    if (std::getenv ("DISPLAY") == nullptr)
+        GTEST_SKIP() << "no display: the editor is opened in the xvfb run of tools/test.sh";
+    auto p = load();
+    ASSERT_NE (p, nullptr);
+    EXPECT_TRUE (p->hasEditor());
+    for (int i = 0; i < 2; ++i)
+    {
+        std::unique_ptr<juce::AudioProcessorEditor> editor (p->createEditorIfNeeded());
+        ASSERT_NE (editor, nullptr);
+        EXPECT_GT (editor->getWidth(), 100);
+        EXPECT_GT (editor->getHeight(), 100);
+        {
+            juce::DocumentWindow window ("host", juce::Colours::black, 0);
+            window.setContentNonOwned (editor.get(), true);
+            window.setVisible (true);
+            pumpMessages (150);
+            window.clearContentComponent();
+        }
+        editor.reset();
+        pumpMessages (50);
+    }
+}
+
+TEST_P (HostValidation, EveryRateBlockSizeLayoutAndSignalGivesFiniteOutput)
+{
+    auto p = load();
+    ASSERT_NE (p, nullptr);
+    juce::Random random (1);
+    for (double rate : { 44100.0, 48000.0, 96000.0, 192000.0 })
+        for (int block : { 1, 7, 64, 512, 1024, 4096 })
+            for (int channels : { 1, 2 })
+            {
+                // LV2 ports are fixed in the bundle's description: stereo only there.
+                if (channels == 1 && GetParam().format == "LV2")
+                    continue;
+                ASSERT_TRUE (configure (*p, channels, rate, block)) << channels << " channels";
+                for (auto s : { Signal::silence, Signal::noise, Signal::impulses, Signal::sweep })
+                    ASSERT_TRUE (process (*p, channels, block, std::max (block * 2, 6000), s, rate, random))
+                        << "rate " << rate << " block " << block << " channels " << channels << " signal " << (int) s;
+            }
+    p->releaseResources();
+}
+
+TEST_P (HostValidation, WildParameterValuesWhileProcessing)
+{
+    auto p = load();
+    ASSERT_NE (p, nullptr);
+    ASSERT_TRUE (configure (*p, 2, 48000.0, 512));
+    juce::Random random (2);
+    const float specials[] = { 0.0f, 1.0f, -0.5f, 1.5f, 7.0f, -3.0f, 0.5f };
+    for (int round = 0; round < 40; ++round)
+    {
+        for (auto* param : p->getParameters())
+            param->setValue (round % 3 == 0 ? specials[(size_t) random.nextInt (7)] : random.nextFloat());
+        ASSERT_TRUE (process (*p, 2, 512, 1024, Signal::noise, 48000.0, random)) << "round " << round;
+    }
+
+    // The same code linked directly takes any float a restored state can hold; afterwards,
+    // back at the construction values, the output is clean again.
+    auto direct = createDirect (GetParam().plugin);
+    ASSERT_TRUE (configure (*direct, 2, 48000.0, 512));
+    const float wild[] = { -3.0f, 1.5f, 1e30f, -1e30f, std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN() };
+    std::vector<float> initial;
+    for (auto* param : direct->getParameters())
+        initial.push_back (param->getValue());
+    for (float w : wild)
+    {
+        for (auto* param : direct->getParameters())
+            param->setValue (w);
+        process (*direct, 2, 512, 4096, Signal::noise, 48000.0, random);
+    }
+    for (size_t i = 0; i < initial.size(); ++i)
+        direct->getParameters()[(int) i]->setValue (initial[i]);
+    process (*direct, 2, 512, 96000, Signal::noise, 48000.0, random);
+    EXPECT_TRUE (process (*direct, 2, 512, 8192, Signal::noise, 48000.0, random));
+}
+
+TEST_P (HostValidation, AutomationFromAnotherThreadWhileAudioRuns_Threads)
+{
+    auto p = load();
+    ASSERT_NE (p, nullptr);
+    ASSERT_TRUE (configure (*p, 2, 48000.0, 256));
+    std::atomic<bool> done { false };
+    std::thread automation ([&] {
+        juce::Random random (3);
+        const auto& params = p->getParameters();
+        while (! done.load())
+        {
+            params[random.nextInt (params.size())]->setValueNotifyingHost (random.nextFloat());
+            std::this_thread::sleep_for (std::chrono::microseconds (200));
+        }
+    });
+    juce::Random random (4);
+    const bool finite = process (*p, 2, 256, 48000, Signal::sweep, 48000.0, random);
+    done = true;
+    automation.join();
+    EXPECT_TRUE (finite);
+    p->releaseResources();
+}
+
+TEST_P (HostValidation, StateRoundTripsAndBadBlobsAreIgnored)
+{
+    auto p = load();
+    ASSERT_NE (p, nullptr);
+    ASSERT_TRUE (configure (*p, 2, 48000.0, 512));
+    auto direct = createDirect (GetParam().plugin);
+    const auto params = ownParameters (*p, *direct);
+    juce::Random random (5);
+    for (auto* param : params)
+        param->setValueNotifyingHost (random.nextFloat());
+    process (*p, 2, 512, 1024, Signal::noise, 48000.0, random);
+    juce::MemoryBlock saved;
+    p->getStateInformation (saved);
+
+    auto fresh = load();
+    ASSERT_NE (fresh, nullptr);
+    fresh->setStateInformation (saved.getData(), (int) saved.getSize());
+    ASSERT_TRUE (configure (*fresh, 2, 48000.0, 512));
+    process (*fresh, 2, 512, 1024, Signal::noise, 48000.0, random);
+    juce::MemoryBlock again;
+    fresh->getStateInformation (again);
+    EXPECT_EQ (again, saved);
+    if (auto values = pluginValuesFromHostState (*fresh, GetParam().plugin))
+    {
+        auto before = pluginValuesFromHostState (*p, GetParam().plugin);
+        ASSERT_TRUE (before.has_value());
+        EXPECT_EQ (*values, *before);
+    }
+
+    // Garbage, truncated and foreign blobs: no crash, and the plug-in keeps working.
+    std::vector<juce::MemoryBlock> bad;
+    juce::MemoryBlock garbage (3000);
+    for (size_t i = 0; i < garbage.getSize(); ++i)
+        garbage[i] = (char) random.nextInt (256);
+    bad.push_back (garbage);
+    bad.emplace_back (saved.getData(), saved.getSize() / 2);
+    bad.emplace_back (saved.getData(), 5);
+    bad.emplace_back();
+    for (auto& other : veltrane::testing::findBundles())
+        if (other.plugin != GetParam().plugin && other.format == GetParam().format)
+        {
+            juce::String error;
+            if (auto foreign = veltrane::testing::load (other, 48000.0, 512, error))
+            {
+                juce::MemoryBlock b;
+                foreign->getStateInformation (b);
+                bad.push_back (b);
+            }
+            break;
+        }
+    for (auto& b : bad)
+    {
+        fresh->setStateInformation (b.getData(), (int) b.getSize());
+        EXPECT_TRUE (process (*fresh, 2, 512, 2048, Signal::noise, 48000.0, random));
+    }
+}
+
+TEST_P (HostValidation, ProcessBlockAllocatesNothingOncePrepared)
+{
+    auto p = load();
+    ASSERT_NE (p, nullptr);
+    for (int channels : { 2, 1 })
+    {
+        if (channels == 1 && GetParam().format == "LV2")
+            continue; // fixed stereo ports
+        ASSERT_TRUE (configure (*p, channels, 48000.0, 512));
+        juce::AudioBuffer<float> buffer (channels, 512);
+        juce::MidiBuffer midi;
+        juce::Random random (6);
+        fill (buffer, Signal::noise, 0, 48000.0, random);
+        p->processBlock (buffer, midi); // the first block may settle the host's own caches
+        std::size_t total = 0;
+        for (int i = 0; i < 200; ++i)
+        {
+            fill (buffer, i % 2 ? Signal::noise : Signal::sweep, i * 512, 48000.0, random);
+            AllocationCounter counter;
+            p->processBlock (buffer, midi);
+            total += counter.count();
+        }
+        EXPECT_EQ (total, 0u) << channels << " channels";
+    }
+    p->releaseResources();
+}
+
+TEST_P (HostValidation, ReportedLatencyMatchesTheDelayOfAnImpulse)
+{
+    // Only plug-ins whose default path is an identity delayed by their transform size.
+    if (GetParam().plugin != "quorrel")
+        GTEST_SKIP() << "its default path is not a delayed identity";
+    auto p = load();
+    ASSERT_NE (p, nullptr);
+    ASSERT_TRUE (configure (*p, 2, 48000.0, 100));
+    juce::AudioBuffer<float> buffer (2, 100);
+    juce::MidiBuffer midi;
+    const int impulseAt = 3333;
+    int peakAt = -1;
+    float peak = 0.0f;
+    for (int start = 0; start < 12000; start += 100)
+    {
+        buffer.clear();
+        if (impulseAt >= start && impulseAt < start + 100)
+            buffer.setSample (0, impulseAt - start, 1.0f);
+        p->processBlock (buffer, midi);
+        for (int i = 0; i < 100; ++i)
+            if (std::abs (buffer.getSample (0, i)) > peak)
+            {
+                peak = std::abs (buffer.getSample (0, i));
+                peakAt = start + i;
+            }
+    }
+    EXPECT_EQ (peakAt - impulseAt, p->getLatencySamples());
+    EXPECT_GT (p->getLatencySamples(), 0);
+}
+
+namespace
+{
+class TempoPlayHead : public juce::AudioPlayHead
+{
+public:
+    juce::Optional<PositionInfo> getPosition() const override
+    {
+        if (bpm <= 0.0)
+            return {};
+        PositionInfo info;
+        info.setBpm (bpm);
+        info.setIsPlaying (true);
+        info.setTimeInSamples (position);
+        info.setTimeSignature (TimeSignature { 4, 4 });
+        return info;
+    }
+    double bpm = 120.0;
+    juce::int64 position = 0;
+};
+} // namespace
+
+TEST_P (HostValidation, FollowsTheHostTempoAndKeepsTheLastOne)
+{
+    struct Follower
+    {
+        const char* plugin;
+        const char* lockName;
+        const char* followName;
+        float (*expected) (double bpm);
+    };
+    const Follower followers[] = {
+        { "durafold", "tempolock", "rate", [] (double bpm) { return (float) ((std::log10 (bpm / 60.0) + 0.60206) * 0.830482); } },
+        { "revolva", "bpmlock", "bpm",
+          [] (double bpm) { return (std::log2 ((float) (bpm * 0.01666666753590107) * 60.0f) - 4.9068904f) * 0.25f; } },
+    };
+    const Follower* follower = nullptr;
+    for (auto& f : followers)
+        if (GetParam().plugin == f.plugin)
+            follower = &f;
+    if (follower == nullptr)
+        GTEST_SKIP() << "does not follow the host tempo";
+
+    auto p = load();
+    ASSERT_NE (p, nullptr);
+    auto direct = createDirect (GetParam().plugin);
+    const auto params = ownParameters (*p, *direct);
+    int lockIndex = -1, followIndex = -1;
+    for (int i = 0; i < params.size(); ++i)
+    {
+        if (direct->getParameters()[i]->getName (100) == follower->lockName)
+            lockIndex = i;
+        if (direct->getParameters()[i]->getName (100) == follower->followName)
+            followIndex = i;
+    }
+    ASSERT_GE (lockIndex, 0);
+    ASSERT_GE (followIndex, 0);
+    params[lockIndex]->setValueNotifyingHost (1.0f);
+    TempoPlayHead head;
+    p->setPlayHead (&head);
+    ASSERT_TRUE (configure (*p, 2, 48000.0, 512));
+    juce::Random random (7);
+
+    auto followed = [&]() -> std::optional<float> {
+        if (auto values = pluginValuesFromHostState (*p, GetParam().plugin))
+            return (*values)[(size_t) followIndex];
+        return std::nullopt;
+    };
+    for (double bpm : { 120.0, 90.0, 174.0 })
+    {
+        head.bpm = bpm;
+        process (*p, 2, 512, 4096, Signal::noise, 48000.0, random);
+        head.position += 4096;
+        if (auto v = followed())
+        {
+            EXPECT_NEAR (*v, follower->expected (bpm), 1e-6f) << bpm;
+        }
+        else
+        {
+            // The host's state does not carry the plug-in's values: read the host's view.
+            pumpMessages (100);
+            EXPECT_NEAR (params[followIndex]->getValue(), follower->expected (bpm), 1e-5f) << bpm;
+        }
+    }
+    // Blocks without a tempo keep the last one.
+    head.bpm = 0.0;
+    process (*p, 2, 512, 4096, Signal::noise, 48000.0, random);
+    if (auto v = followed())
+    {
+        EXPECT_NEAR (*v, follower->expected (174.0), 1e-6f);
+    }
+    p->setPlayHead (nullptr);
+    p->releaseResources();
+}
+
+INSTANTIATE_TEST_SUITE_P (Installed, HostValidation, ::testing::ValuesIn (findBundles()),
+                          [] (const ::testing::TestParamInfo<Bundle>& b) { return bundleName (b.param); });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST (HostValidation);
