@@ -25,10 +25,7 @@ mkdir -p "$OUT"
 if [ $# -ge 1 ]; then
   sox "$1" -b 24 "$OUT/input.wav"
 else
-  # velrender writes its generated test signal when a plug-in runs at a neutral setting;
-  # quorrel's "phasenull" 0 with no shift passes it delayed, so render the raw signal with
-  # durafold's dry mix when available, else keep quorrel's default output as the input.
-  "$R" quorrel --set outgain=0 --compensate "$OUT/input.wav"
+  "$R" quorrel --dry "$OUT/input.wav" # the generated test signal, unprocessed
 fi
 spectrogram() { sox "$1" -n remix - spectrogram -x 800 -y 257 -t "$2" -o "${1%.wav}.png"; }
 spectrogram "$OUT/input.wav" "input"

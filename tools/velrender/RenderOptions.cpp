@@ -36,7 +36,8 @@ juce::String usage()
            "  --compensate       remove the reported latency from the output\n"
            "  --block N          host block size (default 512)\n"
            "  --rate R           output sample rate; the input is resampled\n"
-           "  --float            write 32-bit float instead of 24-bit\n";
+           "  --float            write 32-bit float instead of 24-bit\n"
+           "  --dry              write the input (or the generated signal) unprocessed\n";
 }
 
 std::optional<RenderOptions> parseOptions (const juce::StringArray& args, juce::String& error)
@@ -63,6 +64,8 @@ std::optional<RenderOptions> parseOptions (const juce::StringArray& args, juce::
             o.floatOutput = true;
         else if (a == "--compensate")
             o.compensate = true;
+        else if (a == "--dry")
+            o.dry = true;
         else if (a == "--set" || a == "--norm" || a == "--layer-file")
         {
             if (! needValue (i, a, v))

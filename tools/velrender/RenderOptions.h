@@ -25,6 +25,7 @@ struct RenderOptions
     bool list = false;
     bool floatOutput = false;       // 32-bit float WAV instead of 24-bit
     bool compensate = false;        // drop the reported latency from the start
+    bool dry = false;               // write the (generated or resampled) input unprocessed
     int blockSize = 512;            // host block size in samples
     double rate = 0.0;              // output sample rate in Hz; 0 keeps the input's
     double tailSeconds = 0.0;       // silence rendered past the input

@@ -229,6 +229,12 @@ int run (const RenderOptions& o, std::ostream& out, std::ostream& err)
             rate = o.rate;
         }
 
+        if (o.dry)
+        {
+            writeWav (o.output, input, rate, o.floatOutput);
+            return 0;
+        }
+
         auto* layerTarget = dynamic_cast<veltrane::LayerFileTarget*> (processor.get());
         if (! o.layerFiles.empty() && layerTarget == nullptr)
             throw Failure { o.plugin + " has no layers to load files into" };

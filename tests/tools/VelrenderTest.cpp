@@ -1,0 +1,163 @@
+#include "PluginRegistry.h"
+#include "RenderOptions.h"
+#include "Renderer.h"
+
+#include <juce_audio_formats/juce_audio_formats.h>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace
+{
+struct Result
+{
+    int status;
+    std::string out, err;
+};
+
+Result runVelrender (const juce::StringArray& args)
+{
+    juce::String error;
+    auto options = velrender::parseOptions (args, error);
+    if (! options)
+        return { 2, {}, error.toStdString() };
+    std::ostringstream out, err;
+    const int status = velrender::run (*options, out, err);
+    return { status, out.str(), err.str() };
+}
+
+class Velrender : public ::testing::Test
+{
+protected:
+    juce::TemporaryFile dir;
+    juce::File folder;
+    void SetUp() override
+    {
+        folder = dir.getFile();
+        folder.createDirectory();
+    }
+    void TearDown() override { folder.deleteRecursively(); }
+    juce::String path (const char* name) const { return folder.getChildFile (name).getFullPathName(); }
+
+    std::unique_ptr<juce::AudioFormatReader> read (const juce::String& file) const
+    {
+        juce::AudioFormatManager m;
+        m.registerBasicFormats();
+        return std::unique_ptr<juce::AudioFormatReader> (m.createReaderFor (juce::File (file)));
+    }
+};
+} // namespace
+
+TEST_F (Velrender, ArgumentErrorsExitWithTwoAndWriteNothing)
+{
+    const auto out = path ("out.wav");
+    struct Case
+    {
+        juce::StringArray args;
+        const char* message;
+    };
+    const Case cases[] = {
+        { { "nosuchplugin", out }, "unknown plug-in" },
+        { { "quorrel", "--set", "nosuch=1", out }, "unknown parameter" },
+        { { "quorrel", "--set", "bands=lots", out }, "cannot read the value" },
+        { { "quorrel", "--set", "bands", out }, "NAME=VALUE" },
+        { { "quorrel", "--norm", "99=0.5", out }, "out of range" },
+        { { "quorrel", "--block", "0", out }, "--block" },
+        { { "quorrel", "--frobnicate", out }, "unknown option" },
+        { { "quorrel" }, "no output" },
+        { { "quorrel", path ("missing.wav"), out }, "cannot read" },
+        { { "quorrel", "--state", path ("missing.state"), out }, "cannot read" },
+        { { "quorrel", path ("no/such/dir/out.wav") }, "cannot write" },
+        { { "quorrel", "--layer-file", "1=x.wav", out }, "no layers" },
+    };
+    for (auto& c : cases)
+    {
+        const auto r = runVelrender (c.args);
+        EXPECT_EQ (r.status, 2) << c.args.joinIntoString (" ");
+        EXPECT_NE (r.err.find (c.message), std::string::npos) << r.err;
+        EXPECT_FALSE (juce::File (out).exists()) << c.args.joinIntoString (" ");
+    }
+}
+
+TEST_F (Velrender, ListShowsEveryParameterWithItsText)
+{
+    const auto r = runVelrender ({ "quorrel", "--list" });
+    ASSERT_EQ (r.status, 0) << r.err;
+    EXPECT_NE (r.out.find ("bandshift"), std::string::npos);
+    EXPECT_NE (r.out.find ("512.00"), std::string::npos);
+}
+
+TEST_F (Velrender, OneRenderPerPlugin)
+{
+    const auto input = path ("in.wav");
+    ASSERT_EQ (runVelrender ({ "quorrel", "--dry", input }).status, 0);
+    auto in = read (input);
+    ASSERT_NE (in, nullptr);
+    EXPECT_EQ (in->sampleRate, 48000.0);
+    for (auto& plugin : veltrane::registeredPlugins())
+    {
+        const auto out = path ((juce::String (plugin.name) + ".wav").toRawUTF8());
+        juce::StringArray args { plugin.name, "--tail", "0.5", "--block", "333", input, out };
+        const auto r = runVelrender (args);
+        ASSERT_EQ (r.status, 0) << plugin.name << ": " << r.err;
+        auto reader = read (out);
+        ASSERT_NE (reader, nullptr) << plugin.name;
+        EXPECT_EQ (reader->numChannels, 2u);
+        EXPECT_EQ (reader->lengthInSamples, in->lengthInSamples + 24000) << plugin.name;
+        EXPECT_EQ (reader->bitsPerSample, 24u);
+    }
+}
+
+TEST_F (Velrender, SettingsStateCompensationRateAndFloat)
+{
+    const auto input = path ("in.wav");
+    ASSERT_EQ (runVelrender ({ "quorrel", "--dry", "--rate", "44100", input }).status, 0);
+    const auto state = path ("q.state");
+    const auto out = path ("shifted.wav");
+    auto r = runVelrender ({ "quorrel", "--set", "bandshift=10", "--norm", "5=1", "--save-state", state, "--compensate",
+                          "--float", input, out });
+    ASSERT_EQ (r.status, 0) << r.err;
+    auto reader = read (out);
+    ASSERT_NE (reader, nullptr);
+    EXPECT_EQ (reader->sampleRate, 44100.0);
+    EXPECT_EQ (reader->bitsPerSample, 32u);
+    EXPECT_EQ (reader->lengthInSamples, read (input)->lengthInSamples - 1024);
+
+    juce::MemoryBlock saved;
+    ASSERT_TRUE (juce::File (state).loadFileAsData (saved));
+    const auto text = juce::String::fromUTF8 (static_cast<const char*> (saved.getData()) + 8, (int) saved.getSize() - 9);
+    EXPECT_TRUE (text.contains ("bandshift=\"0.60000002384185791016\"")) << text;
+    EXPECT_TRUE (text.contains ("scramble=\"1\"")) << text;
+
+    // A saved state comes back in a later render.
+    const auto state2 = path ("q2.state");
+    r = runVelrender ({ "quorrel", "--state", state, "--save-state", state2, input, path ("again.wav") });
+    ASSERT_EQ (r.status, 0) << r.err;
+    juce::MemoryBlock saved2;
+    juce::File (state2).loadFileAsData (saved2);
+    EXPECT_EQ (saved2, saved);
+}
+
+TEST_F (Velrender, MidiFilesAndTempoAreAccepted)
+{
+    juce::MidiMessageSequence track;
+    track.addEvent (juce::MidiMessage::noteOn (1, 60, (juce::uint8) 100), 0.0);
+    track.addEvent (juce::MidiMessage::noteOff (1, 60), 480.0);
+    juce::MidiFile midi;
+    midi.setTicksPerQuarterNote (480);
+    midi.addTrack (track);
+    const auto midiPath = path ("notes.mid");
+    {
+        juce::FileOutputStream s ((juce::File (midiPath)));
+        ASSERT_TRUE (midi.writeTo (s));
+    }
+    for (auto& plugin : veltrane::registeredPlugins())
+    {
+        const auto r = runVelrender ({ plugin.name, "--midi", midiPath, "--tempo", "96", path ("m.wav") });
+        EXPECT_EQ (r.status, 0) << plugin.name << ": " << r.err;
+    }
+    const auto bad = path ("bad.mid");
+    juce::File (bad).replaceWithText ("not midi");
+    EXPECT_EQ (runVelrender ({ "quorrel", "--midi", bad, path ("m2.wav") }).status, 2);
+}
