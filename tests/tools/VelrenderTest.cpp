@@ -127,7 +127,7 @@ TEST_F (Velrender, SettingsStateCompensationRateAndFloat)
     juce::MemoryBlock saved;
     ASSERT_TRUE (juce::File (state).loadFileAsData (saved));
     const auto text = juce::String::fromUTF8 (static_cast<const char*> (saved.getData()) + 8, (int) saved.getSize() - 9);
-    EXPECT_TRUE (text.contains ("bandshift=\"0.60000002384185791016\"")) << text;
+    EXPECT_TRUE (text.contains ("bandshift=\"0.59999996423721313477\"")) << text; // (10 + 50) x 0.01f
     EXPECT_TRUE (text.contains ("scramble=\"1\"")) << text;
 
     // A saved state comes back in a later render.
