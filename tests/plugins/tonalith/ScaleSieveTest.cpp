@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 using namespace tonalith_test;
 using tonalith::ScaleSieve;
@@ -136,6 +138,43 @@ TEST (ScaleSieve, MidiAndKeysReachTheSieveThroughProcessBlock)
     run (p, 64, [] (int) { return 0.0f; });
     EXPECT_EQ (p.noteSlotForDisplay (48), -1);
     EXPECT_FALSE (p.noteOn (128));
+}
+
+TEST (ScaleSieve, KeysFromAnotherThreadWhileAudioRuns)
+{
+    // Every press is paired with its release; if the queue lost, repeated or tore an event
+    // a note or a stale slot would be left in the sieve at the end.
+    TonalithAudioProcessor p;
+    p.prepareToPlay (44100.0, 256);
+    std::atomic<bool> done { false };
+    std::thread keys ([&] {
+        for (int i = 0; i < 4000; ++i)
+        {
+            const int note = 36 + i % 37;
+            while (! p.noteOn (note))
+                std::this_thread::yield();
+            while (! p.noteOff (note))
+                std::this_thread::yield();
+        }
+        done = true;
+    });
+    juce::AudioBuffer<float> buffer (2, 64);
+    juce::MidiBuffer midi;
+    int maxHeld = 0;
+    while (! done.load())
+    {
+        buffer.clear();
+        p.processBlock (buffer, midi);
+        maxHeld = std::max (maxHeld, p.sieve.heldCount);
+    }
+    keys.join();
+    buffer.clear();
+    p.processBlock (buffer, midi);
+    EXPECT_EQ (p.sieve.heldCount, 0);
+    EXPECT_EQ (p.sieve.sieveTable[0], 0.0f);
+    for (int n = 36; n <= 72; ++n)
+        EXPECT_EQ (p.noteSlotForDisplay (n), -1) << n;
+    EXPECT_LE (maxHeld, 1);
 }
 
 TEST (ScaleSieve, KeysPressedBeforePreparingStillSound)
