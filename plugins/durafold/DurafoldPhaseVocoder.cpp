@@ -3,6 +3,7 @@
 // rescaled from H to G = N / 8 samples, and overlap-add of the resynthesised frames.
 
 #include "DurafoldAudioProcessor.h"
+#include "DurafoldBinKernel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -112,62 +113,11 @@ void DurafoldAudioProcessor::analyse (DurafoldVoice& voice, int ch, std::int64_t
 void DurafoldAudioProcessor::propagateAndSynthesise (DurafoldVocoderState& state, int ch, float ratio) noexcept
 {
     const int N = fftSize;
-    const int half = N / 2;
-    float* p = polar[ch].data();
-    float* last = state.lastPhase.data();
-    float* running = state.runningPhase.data();
-    const float piL = pi, twoPiL = twoPi;
-
-    // Polar conversion, propagation and the way back in one pass over the bins; the
-    // magnitude and phase are those of the engine's cartToPolar, the pair written back
-    // that of its polarToCart.
-    const float* packed = spectrum[ch];
-    float* result = outputSpectrum[ch];
-    for (int k = 0; k <= half; ++k)
-    {
-        const float x = packed[k];
-        const float y = (k == 0 || k == half) ? 0.0f : packed[N - k];
-        const auto m = (float) std::sqrt ((double) x * (double) x + (double) y * (double) y);
-        float ph = -std::atan2 (y, x);
-        p[2 * k] = m;
-        float a = ph;
-        if (m < 1e-5f)
-        {
-            // Too quiet for its phase to mean anything: start the bin afresh.
-            last[k] = 0.0f;
-            running[k] = 0.0f;
-        }
-        else
-        {
-            if (! std::isfinite (ph))
-                ph = 0.0f;
-            float d = ph - last[k];
-            last[k] = ph;
-            while (d > piL)
-                d -= twoPiL;
-            while (d < -piL)
-                d += twoPiL;
-            a = d * ratio + running[k];
-            while (a > piL)
-                a -= twoPiL;
-            while (a < -piL)
-                a += twoPiL;
-            running[k] = a;
-        }
-        p[2 * k + 1] = a;
-
-        float re = 0.0f, im = 0.0f;
-        if (m != 0.0f && ! std::isnan (m))
-        {
-            re = m * std::cos (a);
-            im = -(m * std::sin (a));
-        }
-        result[k] = re;
-        if (k != 0 && k != half)
-            result[N - k] = im;
-    }
-
     float* t = timeBuffer[ch];
+    // The time buffer is free until the inverse transform, so it lends the kernel its scratch.
+    durafoldPropagateBins (spectrum[ch], N, ratio, pi, twoPi, polar[ch].data(), state.lastPhase.data(),
+                           state.runningPhase.data(), outputSpectrum[ch], t);
+
     inverseTransform (outputSpectrum[ch], t);
     float* out = state.output.data();
     const float* w = synthesisWindow;
