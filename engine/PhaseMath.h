@@ -14,10 +14,12 @@ inline float atan2Rounded (float yf, float xf) noexcept
     const double ax = std::fabs (x), ay = std::fabs (y);
     const double mx = ax > ay ? ax : ay;
     const double mn = ax > ay ? ay : ax;
-    const double t = mx > 0.0 ? mn / mx : 0.0; // 0..1
+    // Divisions are unconditional (and selected afterwards) so GCC if-converts the body.
+    const double t = mn / (mx > 0.0 ? mx : 1.0); // 0..1
     // Reduce to |u| <= tan(pi/8) where the series converges fast.
     const bool upper = t > 0.41421356237309503;
-    const double u = upper ? (t - 1.0) / (t + 1.0) : t;
+    const double reduced = (t - 1.0) / (t + 1.0);
+    const double u = upper ? reduced : t;
     const double u2 = u * u;
     double p = -1.0 / 25.0;
     p = p * u2 + 1.0 / 23.0;
@@ -34,8 +36,11 @@ inline float atan2Rounded (float yf, float xf) noexcept
     p = p * u2 - 1.0;
     double a = (upper ? 0.78539816339744831 : 0.0) - u * p;
     a = ay > ax ? 1.5707963267948966 - a : a;
-    a = std::signbit (x) ? 3.1415926535897931 - a : a;
-    a = std::signbit (y) ? -a : a;
+    // Quadrants from the signs (signed zeros included) by copysign, which vectorises where
+    // signbit does not: s = -1 gives pi - a, s = +1 gives 0 + a = a, both exact.
+    const double s = std::copysign (1.0, x);
+    a = (1.0 - s) * 0.5 * 3.1415926535897931 + s * a;
+    a = std::copysign (a, y);
     return (float) a;
 }
 
@@ -47,7 +52,9 @@ constexpr float sinCosRoundedLimit = 65536.0f;
 inline void sinCosRounded (float xf, float& sinOut, float& cosOut) noexcept
 {
     const double x = xf;
-    const double q = std::nearbyint (x * 0.63661977236758138); // x / (pi/2)
+    // x / (pi/2) rounded to the nearest integer, ties to even, as nearbyint does: adding and
+    // removing 1.5 x 2^52 is exact for |x| <= sinCosRoundedLimit and vectorises without SSE4.1.
+    const double q = (x * 0.63661977236758138 + 6755399441055744.0) - 6755399441055744.0;
     // pi/2 split in two parts so q * pi/2 is subtracted without losing bits.
     const double r = (x - q * 1.5707963267341256) - q * 6.0771005065061922e-11;
     const double r2 = r * r;
@@ -66,7 +73,7 @@ inline void sinCosRounded (float xf, float& sinOut, float& cosOut) noexcept
     c = c * r2 + 1.0 / 24.0;
     c = c * r2 - 0.5;
     c = c * r2 + 1.0;
-    const long quadrant = (long) q & 3;
+    const int quadrant = (int) q & 3;
     const double sv = quadrant == 0 ? s : quadrant == 1 ? c : quadrant == 2 ? -s : -c;
     const double cv = quadrant == 0 ? c : quadrant == 1 ? -s : quadrant == 2 ? -c : s;
     sinOut = (float) sv;

@@ -38,6 +38,9 @@ RevolvaAudioProcessor::RevolvaAudioProcessor()
       pool ((size_t) (numLayers + 1) * 2 * LoopLayer::layerLength, 0.0f),
       bandOrder (maxFFTSize, 0),
       binBand (maxFFTSize, 0),
+      binTarget (maxFFTSize, 0),
+      binWinner (maxFFTSize, 0),
+      binStep (maxFFTSize, 0.0f),
       loader (pool.data() + (size_t) numLayers * 2 * LoopLayer::layerLength,
               pool.data() + ((size_t) numLayers * 2 + 1) * LoopLayer::layerLength)
 {
@@ -77,6 +80,23 @@ RevolvaAudioProcessor::RevolvaAudioProcessor()
         bandLimits[++numBands] = lower;
         upper = lower;
     } while ((double) lower > 0.00001);
+
+    std::uint32_t lowBits, oneBits;
+    const float lowest = std::nextafter (bandLimits[numBands], 2.0f), one = 1.0f;
+    std::memcpy (&lowBits, &lowest, sizeof lowBits);
+    std::memcpy (&oneBits, &one, sizeof oneBits);
+    bandKeyBase = lowBits >> 16;
+    bandTable.assign ((size_t) ((oneBits >> 16) - bandKeyBase + 1), 0);
+    for (std::uint32_t key = bandKeyBase; key <= oneBits >> 16; ++key)
+    {
+        std::uint32_t bits = std::max (key << 16, lowBits);
+        float m;
+        std::memcpy (&m, &bits, sizeof m);
+        int b = 0;
+        while (b < numBands - 1 && m <= bandLimits[b + 1])
+            ++b;
+        bandTable[key - bandKeyBase] = (unsigned char) b;
+    }
 
     reportLatency (0);
 }

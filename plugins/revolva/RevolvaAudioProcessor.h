@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 /** revolva: four loop layers, each recorded from the input or loaded from a sound file,
@@ -112,7 +113,24 @@ public:
     double currentSampleRate = 44100.0;
 
     LoopLayer layers[numLayers];
-    std::vector<float> polarIn, polarOut; // 65536 floats each: (magnitude, phase/frequency) pairs
+    /** Scratch of stretchShift, 65536 floats each, planar: magnitudes of bins 0..N/2 from
+        index 0, their phases (polarIn: then frequencies, cycles per sample) from polarPlane. */
+    std::vector<float> polarIn, polarOut;
+    static constexpr int polarPlane = 32768;
+
+    /** Magnitude band of a source bin, loudest first: band j holds bandLimits[j + 1] < m
+        <= bandLimits[j]; magnitudes above 1, at most 0.00001 or NaN give numBands. */
+    int bandOf (float m) const noexcept
+    {
+        // Without branches: magnitudes are noise-like, so a branch would often be mispredicted.
+        const bool inside = m > bandLimits[numBands] && m <= 1.0f;
+        std::uint32_t u;
+        std::memcpy (&u, &m, sizeof u);
+        const std::uint32_t key = inside ? (u >> 16) - bandKeyBase : 0;
+        const int b = bandTable[key];
+        const int settled = b - (m > bandLimits[b] ? 1 : 0);
+        return inside ? settled : numBands;
+    }
 
 private:
     void playSwitches (std::int64_t now) noexcept;
@@ -124,9 +142,17 @@ private:
     bool tempoKnown = false;           // the first tempo is taken, not treated as a change
     std::atomic<bool> stateRestored { false };
     int windowsSize = 0, windowsHop = 0, windowsKind = -1;
-    float bandLimits[40] {};           // the magnitude bands' limits, loudest first
+    static constexpr int maxBands = 40;
+    float bandLimits[maxBands] {};     // the magnitude bands' limits, loudest first
     int numBands = 0;
+    // Band of the smallest magnitude above the lowest limit in each run of floats sharing
+    // their top 16 bits; a run is narrower than a band, so one comparison settles the rest.
+    std::vector<unsigned char> bandTable;
+    std::uint32_t bandKeyBase = 0;
     std::vector<int> bandOrder;        // bins sorted by band, lowest bin first within a band
     std::vector<unsigned char> binBand;
+    std::vector<int> binTarget;        // output bin of each source bin, -1 for none
+    std::vector<int> binWinner;        // source bin whose phase each output bin takes
+    std::vector<float> binStep;        // phase step (radians) that moves a source to its target
     LayerLoader loader;
 };

@@ -2,10 +2,21 @@
 // and the band-ordered transfer of bins to their transposed frequencies.
 #include "RevolvaAudioProcessor.h"
 
+#include "PhaseMath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+
+// The per-bin loops are compiled twice, for plain x86-64 and for AVX2 (twice the lanes for
+// their double-precision phase maths), and the loader picks the one the processor runs.
+// The results are the same bits: no fused multiply-add, IEEE division and square root.
+#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__))
+ #define VELTRANE_BIN_LOOP __attribute__ ((target_clones ("avx2", "default"), noinline))
+#else
+ #define VELTRANE_BIN_LOOP
+#endif
 
 void ChannelState::clearArrays() noexcept
 {
@@ -30,6 +41,13 @@ inline float wrapPhase (float x, float pi, float twoPi) noexcept
     while (x < -pi)
         x += twoPi;
     return x;
+}
+
+/** One turn each way: for |x| <= 2.5 pi the same value as wrapPhase, without branches. */
+inline float wrapOnce (float x, float pi, float twoPi) noexcept
+{
+    x = x > pi ? x - twoPi : x;
+    return x < -pi ? x + twoPi : x;
 }
 } // namespace
 
@@ -194,6 +212,112 @@ void RevolvaAudioProcessor::getSamples (float* dst, int sampleCount, int layerIn
     }
 }
 
+namespace
+{
+constexpr float largestFloat = 3.40282347e38f;
+
+/** Polar form of bins 1..half-1 of a halfcomplex spectrum. Squares of floats are exact in
+    double, so the magnitude is hypot's value; the phase is the correctly rounded atan2,
+    negated. Returns non-zero when a magnitude or phase is not finite. */
+VELTRANE_BIN_LOOP int polarPass (const float* in, int n, float* mag, float* phase) noexcept
+{
+    const int half = n / 2;
+    int unusual = 0;
+    for (int k = 1; k < half; ++k)
+    {
+        const float re = in[k], im = in[n - k];
+        const float m = (float) std::sqrt ((double) re * (double) re + (double) im * (double) im);
+        const float ph = -veltrane::atan2Rounded (im, re);
+        mag[k] = m;
+        phase[k] = ph;
+        unusual |= ! (m <= largestFloat) | (ph != ph);
+    }
+    return unusual;
+}
+
+/** Replaces each phase by its advance since the last hop and remembers the phase.
+    Returns non-zero when an advance is beyond limit (or not a number). */
+VELTRANE_BIN_LOOP int advancePass (float* phaseToDelta, float* phaseMemory, int count, float limit) noexcept
+{
+    int farOff = 0;
+    for (int k = 0; k < count; ++k)
+    {
+        const float phase = phaseToDelta[k];
+        const float delta = phaseMemory[k] - phase;
+        phaseMemory[k] = phase;
+        farOff |= ! (std::fabs (delta) <= limit);
+        phaseToDelta[k] = delta;
+    }
+    return farOff;
+}
+
+/** Advance to frequency in cycles per sample, transposed: the wrap as one turn each way. */
+VELTRANE_BIN_LOOP void frequencyPass (float* deltaToFreq, int count, float invN, float hopRatio, float invTwoPiHs,
+                                      float ratio, float bend, float pi, float twoPi) noexcept
+{
+    for (int k = 0; k < count; ++k)
+    {
+        const float delta = wrapOnce (deltaToFreq[k], pi, twoPi);
+        deltaToFreq[k] = ((float) k * invN + delta * hopRatio * invTwoPiHs) * ratio * bend; // ratio, then bend
+    }
+}
+
+/** Target bin of each source (-1 for none) and the phase step that moves it there. */
+VELTRANE_BIN_LOOP void targetPass (const float* freq, int count, int n, float invN, float hsTwoPi, int* targets,
+                                   float* steps) noexcept
+{
+    const int half = n / 2;
+    const float fn = (float) n;
+    for (int i = 0; i < count; ++i)
+    {
+        const float f = freq[i];
+        const float x = fn * f;
+        const bool inRange = x > -1.0f && x < fn;
+        const float xs = inRange ? x : 0.0f;
+        // Conversion truncates toward zero: trunc for the small values in range.
+        const int truncated = (int) xs;
+        const int target = truncated + (xs - (float) truncated > 0.5f ? 1 : 0);
+        targets[i] = inRange && target >= 0 && target < half ? target : -1;
+        steps[i] = ((float) target * invN - f) * hsTwoPi;
+    }
+}
+
+/** Output phase of every target that some source reached: the winner's step added to the
+    target's running phase, each wrapped; the running phase keeps it. */
+VELTRANE_BIN_LOOP void phasePass (const float* mag, const float* steps, const int* winner, float* phaseSum,
+                                  float* phase, int count, float pi, float twoPi) noexcept
+{
+    for (int t = 0; t < count; ++t)
+    {
+        const float phi = wrapOnce (wrapOnce (steps[winner[t]], pi, twoPi) + phaseSum[t], pi, twoPi);
+        const bool reached = mag[t] != 0.0f;
+        phase[t] = phi;
+        phaseSum[t] = reached ? phi : phaseSum[t];
+    }
+}
+
+/** Halfcomplex bins 1..half-1 from (magnitude, phase); magnitude 0 gives zeros. Returns
+    non-zero when a phase is beyond the fast sine and cosine's range. */
+VELTRANE_BIN_LOOP int cartesianPass (const float* mag, const float* phase, int n, float* out) noexcept
+{
+    const int half = n / 2;
+    int outside = 0;
+    for (int i = 1; i < half; ++i)
+    {
+        const float m = mag[i];
+        const float phi = phase[i];
+        float sn, cs;
+        veltrane::sinCosRounded (phi, sn, cs);
+        outside |= ! (std::fabs (phi) <= veltrane::sinCosRoundedLimit);
+        const float re = cs * m, im = -(m * sn);
+        const bool silent = m == 0.0f;
+        out[i] = silent ? 0.0f : re;
+        out[n - i] = silent ? 0.0f : im;
+    }
+    return outside;
+}
+} // namespace
+
 void RevolvaAudioProcessor::stretchShift (float* out, const float* in, float* phaseMemory, float* phaseSum, float ratio) noexcept
 {
     const int n = fftSize;
@@ -202,60 +326,75 @@ void RevolvaAudioProcessor::stretchShift (float* out, const float* in, float* ph
     int bins = half;
     if (t > 1.0f)
         bins = (int) std::min ((float) half, (float) half / t);
+    const float piF = pi, twoPiF = twoPi;
 
-    std::fill (polarOut.begin(), polarOut.begin() + 2 * half, 0.0f);
+    // Planar scratch: magnitudes in the first half of each array, the input's phases (then
+    // frequencies) and the output's phases in the second, so the bin loops run on
+    // contiguous floats.
+    float* const inMag = polarIn.data();
+    float* const inFreq = polarIn.data() + polarPlane;
+    float* const outMag = polarOut.data();
+    float* const outPhase = polarOut.data() + polarPlane;
+    std::fill (outMag, outMag + half + 1, 0.0f);
+    std::fill (binWinner.begin(), binWinner.begin() + half + 1, 0);
 
     // Polar form of the analysis spectrum.
-    for (int k = 0; k <= half; ++k)
+    for (int k : { 0, half })
     {
-        const float re = in[k];
-        const float im = (k == 0 || k == half) ? 0.0f : in[n - k];
-        // Products of floats are exact in double, so this is hypot's value.
-        const float m = (float) std::sqrt ((double) re * re + (double) im * im);
-        polarIn[(size_t) (2 * k)] = m;
-        polarIn[(size_t) (2 * k + 1)] = m >= 0.0f ? -std::atan2 (im, re) : 0.0f;
+        inMag[k] = std::fabs (in[k]);
+        inFreq[k] = -veltrane::atan2Rounded (0.0f, in[k]);
+    }
+    int unusual = polarPass (in, n, inMag, inFreq);
+    for (int k : { 0, half })
+        unusual |= ! (inMag[k] <= largestFloat) | (inFreq[k] != inFreq[k]);
+    if (unusual != 0)
+    {
+        // Non-finite input: a magnitude that is not a number has phase 0, infinities take
+        // the library's atan2.
+        for (int k = 0; k <= half; ++k)
+        {
+            const float m = inMag[k];
+            if (inFreq[k] == inFreq[k] && m <= largestFloat)
+                continue;
+            const float re = in[k];
+            const float im = (k == 0 || k == half) ? 0.0f : in[n - k];
+            inFreq[k] = std::isnan (m) ? 0.0f : -std::atan2 (im, re);
+        }
     }
 
-    // Measured frequencies in cycles per sample, transposed.
+    // Phase advance since the last hop, wrapped, as frequency in cycles per sample,
+    // transposed. Phases lie in [-pi, pi], so an advance needs at most one turn each way;
+    // only a phase memory filled from elsewhere takes the general wrap.
     const float invN = 1.0f / (float) n;
     const float hopRatio = (float) synthesisHop / (float) analysisHop;
     const float invTwoPiHs = 1.0f / (twoPi * (float) synthesisHop);
-    const float shift = ratio * pitchBend;
-    for (int k = 0; k < half; ++k)
-    {
-        const float phase = polarIn[(size_t) (2 * k + 1)];
-        float delta = phaseMemory[k] - phase;
-        phaseMemory[k] = phase;
-        delta = wrapPhase (delta, pi, twoPi);
-        polarIn[(size_t) (2 * k + 1)] = ((float) k * invN + delta * hopRatio * invTwoPiHs) * shift;
-    }
+    if (advancePass (inFreq, phaseMemory, half, 2.5f * piF) == 0)
+        frequencyPass (inFreq, half, invN, hopRatio, invTwoPiHs, ratio, pitchBend, piF, twoPiF);
+    else
+        for (int k = 0; k < half; ++k)
+        {
+            const float delta = wrapPhase (inFreq[k], piF, twoPiF);
+            inFreq[k] = ((float) k * invN + delta * hopRatio * invTwoPiHs) * ratio * pitchBend;
+        }
 
-    // Sort the source bins by band (loudest first), keeping bin order within a band;
-    // the same order as scanning all bins once per band.
-    int counts[41] {};
+    // Targets and phase steps for all sources at once; only the transfer itself, which
+    // depends on which targets are taken, is serial. A step is at most pi x Hs / N in size
+    // for a target in range, so one turn of wrap suffices.
+    int* const targets = binTarget.data();
+    float* const steps = binStep.data();
+    targetPass (inFreq, bins, n, invN, twoPi * (float) synthesisHop, targets, steps);
+
+    // Sources sorted by magnitude band (loudest first), bin order kept within a band: the
+    // same order as scanning all bins once per band. Sources without a target take no part.
+    int counts[maxBands + 1] {};
+    unsigned char* const band = binBand.data();
     for (int i = 0; i < bins; ++i)
     {
-        const float m = polarIn[(size_t) (2 * i)];
-        int b = numBands; // numBands: outside every band
-        if (m > bandLimits[numBands] && m <= 1.0f)
-        {
-            // The limits fall by about half an octave each: guess from the exponent and
-            // half-octave of m, then settle on the exact float limits.
-            std::uint32_t u;
-            std::memcpy (&u, &m, sizeof u);
-            const int e = (int) ((u >> 23) & 0xFFu) - 127;
-            int j = -2 * e - ((u & 0x7FFFFFu) >= 0x3504F3u ? 2 : 1);
-            j = j < 0 ? 0 : (j > numBands - 1 ? numBands - 1 : j);
-            while (j > 0 && m > bandLimits[j])
-                --j;
-            while (j < numBands - 1 && m <= bandLimits[j + 1])
-                ++j;
-            b = j;
-        }
-        binBand[(size_t) i] = (unsigned char) b;
+        const int b = targets[i] < 0 ? numBands : bandOf (inMag[i]);
+        band[i] = (unsigned char) b;
         ++counts[b];
     }
-    int starts[41] {};
+    int starts[maxBands + 1] {};
     int sum = 0;
     for (int b = 0; b <= numBands; ++b)
     {
@@ -263,51 +402,43 @@ void RevolvaAudioProcessor::stretchShift (float* out, const float* in, float* ph
         sum += counts[b];
     }
     const int active = starts[numBands];
+    int* const order = bandOrder.data();
     for (int i = 0; i < bins; ++i)
-        bandOrder[(size_t) starts[binBand[(size_t) i]]++] = i;
+        order[starts[band[i]]++] = i;
 
-    const float fn = (float) n;
-    const float hsTwoPi = twoPi * (float) synthesisHop;
+    // Magnitudes add up in that order; the first source to reach a target (its magnitude
+    // still exactly 0) is the one whose phase the target takes. Only this is serial.
+    // Later sources write their index to a spare slot instead of branching around the store.
+    int* const winner = binWinner.data();
+    const int spareSlot = (int) binWinner.size() - 1;
     for (int q = 0; q < active; ++q)
     {
-        const int i = bandOrder[(size_t) q];
-        const float m = polarIn[(size_t) (2 * i)];
-        const float f = polarIn[(size_t) (2 * i + 1)];
-        const float x = fn * f;
-        if (! (x > -1.0f && x < fn))
-            continue;
-        const float whole = std::trunc (x);
-        int target = (int) whole;
-        if (x - whole > 0.5f)
-            ++target;
-        if (target < 0 || target >= half)
-            continue;
-        float& mag = polarOut[(size_t) (2 * target)];
-        if (mag != 0.0f)
-        {
-            mag += m;
-            continue;
-        }
-        float phi = ((float) target * invN - f) * hsTwoPi;
-        phi = wrapPhase (phi, pi, twoPi);
-        phi = wrapPhase (phi + phaseSum[target], pi, twoPi);
-        polarOut[(size_t) (2 * target + 1)] = phi;
-        mag = m;
-        phaseSum[target] = phi;
+        const int i = order[q];
+        const int target = targets[i];
+        const float before = outMag[target];
+        outMag[target] = before + inMag[i]; // 0 + m is m
+        winner[before == 0.0f ? target : spareSlot] = i;
     }
+    phasePass (outMag, steps, winner, phaseSum, outPhase, half, piF, twoPiF);
 
-    for (int i = 0; i <= half; ++i)
+    // Back to the halfcomplex form; phases are wrapped, so the fast sine and cosine serve
+    // (the library takes any phase beyond their range).
+    int outside = cartesianPass (outMag, outPhase, n, out);
+    for (int i : { 0, half })
     {
-        const float m = polarOut[(size_t) (2 * i)];
-        const float phi = polarOut[(size_t) (2 * i + 1)];
-        if (m == 0.0f)
+        float sn, cs;
+        veltrane::sinCosRounded (outPhase[i], sn, cs);
+        outside |= ! (std::fabs (outPhase[i]) <= veltrane::sinCosRoundedLimit);
+        out[i] = outMag[i] == 0.0f ? 0.0f : cs * outMag[i];
+    }
+    if (outside != 0)
+    {
+        for (int i = 0; i <= half; ++i)
         {
-            out[i] = 0.0f;
-            if (i > 0 && i < half)
-                out[n - i] = 0.0f;
-        }
-        else
-        {
+            const float m = outMag[i];
+            const float phi = outPhase[i];
+            if (m == 0.0f || std::fabs (phi) <= veltrane::sinCosRoundedLimit)
+                continue;
             out[i] = std::cos (phi) * m;
             if (i > 0 && i < half)
                 out[n - i] = -(m * std::sin (phi));

@@ -1,8 +1,11 @@
+#include "PhaseMath.h"
 #include "RevolvaTestRig.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 using namespace revolvatest;
@@ -112,6 +115,146 @@ TEST (RevolvaKernel, BinCentredSineKeepsItsPhaseAndBin)
     v.shift (1.0f);
     EXPECT_NEAR (v.magnitude (50), 0.8f, 1e-6f);
     EXPECT_NEAR (v.magnitude (51), 0.1f, 1e-6f);
+}
+
+namespace
+{
+/** The bin mapping written as plainly as possible: interleaved pairs, one scan of all
+    bins per magnitude band, loops for the phase wraps. The processor's version must give
+    the same bits. */
+struct PlainShift
+{
+    int n, hs, ha;
+    float pi, twoPi, pitchBend;
+    std::vector<float> memory, sum;
+
+    static float wrap (float x, float pi, float twoPi)
+    {
+        while (x > pi)
+            x -= twoPi;
+        while (x < -pi)
+            x += twoPi;
+        return x;
+    }
+
+    std::vector<float> shift (const std::vector<float>& in, float ratio)
+    {
+        const int half = n / 2;
+        const float t = pitchBend * ratio;
+        const int bins = t > 1.0f ? (int) ((float) half / t) : half;
+        std::vector<float> polarIn ((size_t) (2 * half + 2)), polarOut ((size_t) (2 * half + 2), 0.0f);
+        for (int k = 0; k <= half; ++k)
+        {
+            const float re = in[(size_t) k], im = (k == 0 || k == half) ? 0.0f : in[(size_t) (n - k)];
+            const float m = (float) std::hypot ((double) re, (double) im);
+            polarIn[(size_t) (2 * k)] = m;
+            polarIn[(size_t) (2 * k + 1)] = m >= 0.0f ? -veltrane::atan2Rounded (im, re) : 0.0f;
+        }
+        const float invN = 1.0f / (float) n, hopRatio = (float) hs / (float) ha, invTwoPiHs = 1.0f / (twoPi * (float) hs);
+        for (int k = 0; k < half; ++k)
+        {
+            float delta = memory[(size_t) k] - polarIn[(size_t) (2 * k + 1)];
+            memory[(size_t) k] = polarIn[(size_t) (2 * k + 1)];
+            delta = wrap (delta, pi, twoPi);
+            polarIn[(size_t) (2 * k + 1)] = ((float) k * invN + delta * hopRatio * invTwoPiHs) * ratio * pitchBend;
+        }
+        float upper = 1.0f, lower;
+        do
+        {
+            lower = upper * 0.707106f;
+            if ((double) lower < 0.00001)
+                lower = 0.00001f;
+            for (int i = 0; i < bins; ++i)
+            {
+                const float m = polarIn[(size_t) (2 * i)];
+                if (! (lower < m && m <= upper))
+                    continue;
+                const float f = polarIn[(size_t) (2 * i + 1)];
+                const float x = (float) n * f;
+                int b = (int) std::trunc (x);
+                if (x - std::trunc (x) > 0.5f)
+                    ++b;
+                if (b < 0 || b >= half)
+                    continue;
+                if (polarOut[(size_t) (2 * b)] != 0.0f)
+                {
+                    polarOut[(size_t) (2 * b)] += m;
+                    continue;
+                }
+                float phi = wrap (((float) b * invN - f) * twoPi * (float) hs, pi, twoPi);
+                phi = wrap (phi + sum[(size_t) b], pi, twoPi);
+                polarOut[(size_t) (2 * b + 1)] = phi;
+                polarOut[(size_t) (2 * b)] = m;
+                sum[(size_t) b] = phi;
+            }
+            upper = lower;
+        } while ((double) lower > 0.00001);
+        std::vector<float> out ((size_t) n, 0.0f);
+        for (int i = 0; i <= half; ++i)
+        {
+            const float m = polarOut[(size_t) (2 * i)], phi = polarOut[(size_t) (2 * i + 1)];
+            if (m == 0.0f)
+                continue;
+            float sn, cs;
+            veltrane::sinCosRounded (phi, sn, cs);
+            out[(size_t) i] = cs * m;
+            if (i > 0 && i < half)
+                out[(size_t) (n - i)] = -(m * sn);
+        }
+        return out;
+    }
+};
+} // namespace
+
+TEST (RevolvaKernel, BinMappingMatchesThePlainScanBitForBit)
+{
+    struct Case { float bands, stretch, ratio, bend; };
+    const Case cases[] = {
+        { 0.75f, 0.0f, 1.0f, 1.0f },     // N 2048, no stretch, no transposition
+        { 0.75f, 1.0f, 2.0f, 1.0f },     // stretch 100, an octave up: half the bins are sources
+        { 0.6f, 0.5f, 0.5f, 1.0594631f }, // N 1024, stretch 10, an octave down and bent up
+        { 0.0f, 0.3f, 1.4983071f, 0.94387430f }, // N 16
+    };
+    std::uint32_t seed = 99;
+    auto noise = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return (float) (seed >> 8) / 16777216.0f - 0.5f;
+    };
+    for (const auto& c : cases)
+    {
+        Rig r;
+        r.p->setParameter (P::bandsParam, c.bands);
+        r.p->setParameter (P::stretchParam, c.stretch);
+        r.block (64);
+        r.p->pitchBend = c.bend;
+        const int n = r.p->fftSize;
+        PlainShift plain { n, r.p->synthesisHop, r.p->analysisHop, r.p->pi, r.p->twoPi, c.bend,
+                           std::vector<float> ((size_t) n, 0.0f), std::vector<float> ((size_t) n, 0.0f) };
+        std::vector<float> memory (ChannelState::maxBins, 0.0f), sum (ChannelState::maxBins, 0.0f);
+        std::vector<float> in ((size_t) n), out ((size_t) n);
+        for (int hop = 0; hop < 6; ++hop)
+        {
+            // Bins over the whole magnitude range, from above 1 to below 0.00001, with
+            // exact zeros, signed zeros and repeated magnitudes that land on one target.
+            for (int k = 0; k < n; ++k)
+            {
+                const float level = std::pow (10.0f, -6.5f * std::fabs (noise()) * 2.0f + 0.3f);
+                in[(size_t) k] = k % 17 == 3 ? 0.0f : (k % 23 == 5 ? -0.0f : level * noise());
+            }
+            in[(size_t) (n / 4)] = in[(size_t) (n / 4 + 1)] = 0.25f;
+            const std::vector<float> expected = plain.shift (in, c.ratio);
+            r.p->stretchShift (out.data(), in.data(), memory.data(), sum.data(), c.ratio);
+            SCOPED_TRACE (testing::Message() << "N " << n << " ratio " << c.ratio << " hop " << hop);
+            for (int k = 0; k < n; ++k)
+                ASSERT_EQ (std::memcmp (&out[(size_t) k], &expected[(size_t) k], sizeof (float)), 0)
+                    << "element " << k << ": " << out[(size_t) k] << " vs " << expected[(size_t) k];
+            for (int k = 0; k < n / 2; ++k)
+            {
+                ASSERT_EQ (memory[(size_t) k], plain.memory[(size_t) k]) << "phase memory " << k;
+                ASSERT_EQ (sum[(size_t) k], plain.sum[(size_t) k]) << "phase sum " << k;
+            }
+        }
+    }
 }
 
 TEST (RevolvaKernel, LoopReadsForwardBackwardAndWithEqualEnds)
