@@ -1,6 +1,7 @@
 #include "DurafoldAudioProcessor.h"
 
 #include "DurafoldAudioProcessorEditor.h"
+#include "DurafoldGrainEnvelope.h"
 
 #include <algorithm>
 #include <cmath>
@@ -374,47 +375,68 @@ void DurafoldAudioProcessor::renderGranular (float* left, float* right, int n, b
     const float* hl = history[0].data();
     const float* hr = history[1].data();
     const auto wrap = (float) historySize;
-    float envelope[DurafoldVoice::grainSlots];
+    constexpr int slots = DurafoldVoice::grainSlots;
+    const auto voicesNow = (int) voiceCount;
+    const int lanes = voicesNow * slots;
+    // One lane per grain slot of every voice: the envelope phase (0 for a silent slot) and the
+    // envelope, computed for all lanes at once so the cosines vectorise.
+    float phase[maxVoices * slots];
+    float envelope[maxVoices * slots];
+    bool sounding[maxVoices * slots];
 
     for (int k = 0; k < n; ++k)
     {
         const std::int64_t now = sampleClock;
         const double nowD = (double) now;
-        float wetL = 0.0f, wetR = 0.0f;
-        for (std::int64_t v = 0; v < voiceCount; ++v)
+
+        // Onsets of every voice first: the sums below touch nothing an onset reads (only the
+        // grains' read positions), so this gives what voice-by-voice order gives.
+        for (int v = 0; v < voicesNow; ++v)
         {
             auto& voice = voices[v];
-            if ((double) voice.lastGrainTime + (double) g < nowD)
-            {
-                for (int j = 0; j < DurafoldVoice::grainSlots; ++j)
-                {
-                    auto& slot = voice.grains[0][j];
-                    if (! slot.active)
-                    {
-                        startGrain (voice, j, now, L, g, shimmer);
-                        break;
-                    }
-                    if (nowD >= slot.endTime)
-                    {
-                        slot.active = false;
-                        voice.grains[1][j].active = false;
-                    }
-                }
-            }
-
-            // The envelope is shared by the left and right slot of a number.
-            float sumL = 0.0f;
-            for (int j = 0; j < DurafoldVoice::grainSlots; ++j)
+            if (! ((double) voice.lastGrainTime + (double) g < nowD))
+                continue;
+            for (int j = 0; j < slots; ++j)
             {
                 auto& slot = voice.grains[0][j];
-                envelope[j] = -1.0f;
-                if (! slot.active || ! (slot.startTime <= nowD))
-                    continue;
+                if (! slot.active)
+                {
+                    startGrain (voice, j, now, L, g, shimmer);
+                    break;
+                }
+                if (nowD >= slot.endTime)
+                {
+                    slot.active = false;
+                    voice.grains[1][j].active = false;
+                }
+            }
+        }
+
+        // The envelope is shared by the left and right slot of a number.
+        for (int v = 0; v < voicesNow; ++v)
+            for (int j = 0; j < slots; ++j)
+            {
+                const auto& slot = voices[v].grains[0][j];
+                const bool on = slot.active && slot.startTime <= nowD;
                 const auto elapsed = (float) (nowD - slot.startTime);
-                const float e = 0.5f - 0.5f * std::cos (twoPiLocal * elapsed * slot.inverseLength);
-                envelope[j] = e;
-                const float y = interpolate (hl, slot.readPosition);
-                sumL += 0.5f * y * e;
+                sounding[v * slots + j] = on;
+                phase[v * slots + j] = on ? twoPiLocal * elapsed * slot.inverseLength : 0.0f;
+            }
+        durafoldGrainEnvelopes (phase, envelope, lanes);
+
+        float wetL = 0.0f, wetR = 0.0f;
+        for (int v = 0; v < voicesNow; ++v)
+        {
+            auto& voice = voices[v];
+            const bool* on = sounding + v * slots;
+            const float* e = envelope + v * slots;
+            float sumL = 0.0f;
+            for (int j = 0; j < slots; ++j)
+            {
+                if (! on[j])
+                    continue;
+                auto& slot = voice.grains[0][j];
+                sumL += 0.5f * interpolate (hl, slot.readPosition) * e[j];
                 slot.readPosition += 1.0f;
                 if (slot.readPosition >= wrap)
                     slot.readPosition -= wrap;
@@ -424,13 +446,12 @@ void DurafoldAudioProcessor::renderGranular (float* left, float* right, int n, b
             if (stereoRun)
             {
                 float sumR = 0.0f;
-                for (int j = 0; j < DurafoldVoice::grainSlots; ++j)
+                for (int j = 0; j < slots; ++j)
                 {
-                    if (envelope[j] < 0.0f)
+                    if (! on[j])
                         continue;
                     auto& slot = voice.grains[1][j];
-                    const float y = interpolate (hr, slot.readPosition);
-                    sumR += 0.5f * y * envelope[j];
+                    sumR += 0.5f * interpolate (hr, slot.readPosition) * e[j];
                     slot.readPosition += 1.0f;
                     if (slot.readPosition >= wrap)
                         slot.readPosition -= wrap;

@@ -114,8 +114,8 @@ void durafoldPropagateBins (const float* packed, int n, float ratio, float pi, f
             const float a = polar[2 * k + 1];
             if (std::fabs (a) <= veltrane::sinCosRoundedLimit || m == 0.0f || std::isnan (m))
                 continue;
-            result[k] = m * std::cos (a);
+            result[k] = m * (float) std::cos ((double) a);
             if (k != 0 && k != half)
-                result[n - k] = -(m * std::sin (a));
+                result[n - k] = -(m * (float) std::sin ((double) a));
         }
 }

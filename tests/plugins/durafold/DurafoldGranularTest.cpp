@@ -153,3 +153,72 @@ TEST (DurafoldGranular, TimingStaysExactHoursIntoAPerformance)
     EXPECT_GE (checked, 2);
     EXPECT_EQ (late.proc->getSampleClock() - tenHours, fresh.proc->getSampleClock());
 }
+
+TEST (DurafoldGranular, WetSignalIsTheSumOfWindowedGrains)
+{
+    // Wet only, so each output sample is the voices' sum itself. After a one-sample block the
+    // slots that sounded are exactly those active with a start time not after it, each having
+    // read the history sample just before its read position; the envelope is recomputed here
+    // with the cosine rounded once from double.
+    const float twoPi = 8.0f * std::atan (1.0f);
+    struct Case
+    {
+        float voices, grainsize, shimmer;
+        int warmUp;     // samples before the check, enough for every slot to be in use
+        bool lingering; // one grain left sounding far past its end, beyond the fast cosine's range
+    };
+    const Case cases[] = { { 1.0f, 0.0f, 0.25f, 6000, false }, { 0.5f, 0.3f, 0.0f, 12000, false },
+                           { 1.0f, 1.0f, 1.0f, 160000, false }, { 1.0f, 0.0f, 0.5f, 6000, true } };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (testing::Message() << "voices " << c.voices << " grainsize " << c.grainsize);
+        Rig rig;
+        auto& p = *rig.proc;
+        rig.set (P::wetdryParam, 1.0f);
+        rig.set (P::rateParam, 1.0f); // four restarts per second
+        rig.set (P::stretchParam, 0.3f);
+        rig.set (P::voicesParam, c.voices);
+        rig.set (P::grainsizeParam, c.grainsize);
+        rig.set (P::shimmerParam, c.shimmer);
+        for (int done = 0; done < c.warmUp; done += 2000)
+            rig.run (2000);
+        if (c.lingering)
+        {
+            auto& g = p.voices[1].grains;
+            for (auto& channel : g)
+            {
+                channel[3].active = true;
+                channel[3].startTime = (double) p.getSampleClock() - 3.0e7;
+                channel[3].endTime = 1.0e30; // never retired
+            }
+        }
+        int sounding = 0;
+        for (int t = 0; t < 3000; ++t)
+        {
+            const double now = (double) p.getSampleClock();
+            const auto out = rig.run (1);
+            for (int ch = 0; ch < 2; ++ch)
+            {
+                float wet = 0.0f;
+                for (int v = 0; v < p.voiceCount; ++v)
+                {
+                    float sum = 0.0f;
+                    for (const auto& g : p.voices[v].grains[ch])
+                    {
+                        if (! g.active || ! (g.startTime <= now))
+                            continue;
+                        const auto at = (std::int64_t) g.readPosition - 1;
+                        const float y = p.history[(size_t) ch][(size_t) (at & P::historyMask)];
+                        const float x = twoPi * (float) (now - g.startTime) * g.inverseLength;
+                        const float e = 0.5f - 0.5f * (float) std::cos ((double) x);
+                        sum += 0.5f * y * e;
+                        sounding += ch;
+                    }
+                    wet += sum * p.voiceGain;
+                }
+                ASSERT_EQ (out.getSample (ch, 0), wet) << t;
+            }
+        }
+        EXPECT_GT (sounding, 3000);
+    }
+}
