@@ -21,23 +21,6 @@ PitchShiftKernel::~PitchShiftKernel()
     delete[] order;
 }
 
-void PitchShiftKernel::toPolar (const float* src, float* dst, int n) noexcept
-{
-    const int half = n / 2;
-    for (int k = 0; k <= half; ++k)
-    {
-        const double x = src[k];
-        const double y = (k == 0 || k == half) ? 0.0 : src[n - k];
-        dst[2 * k] = (float) std::sqrt (x * x + y * y);
-    }
-    for (int k = 0; k <= half; ++k)
-    {
-        const float x = src[k];
-        const float y = (k == 0 || k == half) ? 0.0f : src[n - k];
-        dst[2 * k + 1] = std::isnan (dst[2 * k]) ? 0.0f : -std::atan2 (y, x);
-    }
-}
-
 int PitchShiftKernel::orderByBand (const float* polar, int count, float threshold) noexcept
 {
     // The band edges exactly as the passes compute them: upper, max(upper x 0.707106, T), ...

@@ -21,12 +21,6 @@ public:
     PitchShiftKernel (const PitchShiftKernel&) = delete;
     PitchShiftKernel& operator= (const PitchShiftKernel&) = delete;
 
-    /** The engine's polar conversion of a halfcomplex spectrum into (magnitude, phase)
-        pairs of bins 0..N/2, with the magnitude taken as the square root of the sum of
-        squares in double (the squares of floats are exact there), which rounds to the same
-        float as the double hypot, in a loop the compiler can vectorise. */
-    static void toPolar (const float* halfcomplex, float* polar, int n) noexcept;
-
     /** polar holds (magnitude, phase) of bins 0..N/2 from the polar conversion of the input;
         its phase slots of bins 0..N/2-1 receive the shifted frequencies (cycles per sample).
         shiftedPolar receives the output pairs, lastPhase and shiftPhase are the channel's

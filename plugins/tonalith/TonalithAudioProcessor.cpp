@@ -47,6 +47,9 @@ TonalithAudioProcessor::TonalithAudioProcessor()
         shiftPhase[c].assign ((size_t) maxPairs, 0.0f);
     }
     inputGain = 1.0f;
+    // The first frame configures the transform from "bands"; hosts learn that latency now.
+    reportLatency (fftSizeForBands (param (bandsParam)));
+    publishPendingLatency();
 }
 
 TonalithAudioProcessor::~TonalithAudioProcessor() = default;
@@ -73,6 +76,9 @@ void TonalithAudioProcessor::prepareToPlay (double sampleRate, int)
 {
     // The host does not run processBlock while preparing, so the tables change directly.
     sieve.prepare (sampleRate);
+    // The size the next frame will use (the frames report it again when it changes).
+    reportLatency (fftSizeForBands (param (bandsParam)));
+    publishPendingLatency();
 }
 
 bool TonalithAudioProcessor::noteOn (int note) { return note >= 0 && note < 128 && noteQueue.push (note, true); }
@@ -218,7 +224,7 @@ void TonalithAudioProcessor::processFFTBlock()
         }
         else
         {
-            tonalith::PitchShiftKernel::toPolar (spectrum[c], polar[c].data(), fftSize);
+            cartToPolar (spectrum[c], polar[c].data());
             addSynth (outputAccumulator[c] + fftSize - hop, polar[c].data(), sineBank.oscState[c],
                       lastPhase[c].data(), sineBank.oscPhase[c]);
         }
@@ -228,7 +234,7 @@ void TonalithAudioProcessor::processFFTBlock()
 void TonalithAudioProcessor::fftPitchShift (float* outSpectrum, const float* inSpectrum, float* polarPairs,
                                             float* shiftedPairs, float* lastPhases, float* shiftPhases) noexcept
 {
-    tonalith::PitchShiftKernel::toPolar (inSpectrum, polarPairs, fftSize);
+    cartToPolar (inSpectrum, polarPairs);
     pitchKernel.process (outSpectrum, polarPairs, shiftedPairs, lastPhases, shiftPhases, kernelSettings());
 }
 

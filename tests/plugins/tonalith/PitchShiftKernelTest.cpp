@@ -50,20 +50,6 @@ TEST_F (KernelFixture, ConfiguredFromConstructionValues)
     EXPECT_EQ (p.getReportedLatency(), 512);
 }
 
-TEST_F (KernelFixture, PolarConversionMatchesTheEngines)
-{
-    std::mt19937 rng (3);
-    std::normal_distribution<float> g (0.0f, 0.3f);
-    for (auto& v : in)
-        v = g (rng);
-    in[5] = -0.25f; // a negative real part with no imaginary part reads phase -pi
-    in[(size_t) (n - 5)] = 0.0f;
-    std::vector<float> mine ((size_t) n + 2), engine ((size_t) n + 2);
-    tonalith::PitchShiftKernel::toPolar (in.data(), mine.data(), n);
-    p.cartToPolar (in.data(), engine.data());
-    EXPECT_EQ (mine, engine);
-}
-
 TEST_F (KernelFixture, UpwardRatioCarriesOnlyTheLowerQuarter)
 {
     for (int k = 0; k <= h; ++k)
