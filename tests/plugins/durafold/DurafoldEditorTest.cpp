@@ -10,6 +10,11 @@ namespace
 {
 using P = DurafoldAudioProcessor;
 
+juce::File referenceDir()
+{
+    return juce::File (VELTRANE_TEST_DATA_DIR).getChildFile ("plugins/durafold/references");
+}
+
 struct DurafoldEditor : ::testing::Test
 {
     DurafoldAudioProcessor processor;
@@ -124,4 +129,49 @@ TEST_F (DurafoldEditor, LevelKnobsCarryTheMeters)
     EXPECT_GT (levels[2], 0.0f);
     const auto image = rig.render();
     EXPECT_EQ (image.getWidth(), 474);
+}
+
+//==============================================================================
+// Golden images. After an intended change of the drawing, regenerate with
+//   VELTRANE_UPDATE_REFERENCES=1 <build>/tests/plugins/durafold/durafold_editor_tests
+// which also refreshes the screenshot in docs/.
+
+TEST_F (DurafoldEditor, MatchesReferenceImages)
+{
+    rig.tick();
+    for (float scale : { 1.0f, 2.0f })
+    {
+        const auto image = rig.render (scale);
+        EXPECT_EQ (image.getWidth(), juce::roundToInt (474 * scale));
+        EXPECT_EQ (image.getHeight(), juce::roundToInt (186 * scale));
+        const auto name = "durafold-default@" + juce::String ((int) scale) + "x.png";
+        EXPECT_TRUE (veltrane::test::matchesReference (image, referenceDir().getChildFile (name)));
+        if (scale == 1.0f && veltrane::test::updatingReferences())
+        {
+            // The README's screenshot is the 1x reference.
+            const auto docs = juce::File (VELTRANE_TEST_DATA_DIR).getSiblingFile ("docs");
+            EXPECT_TRUE (veltrane::test::writePng (image, docs.getChildFile ("durafold-editor.png")));
+        }
+    }
+}
+
+TEST_F (DurafoldEditor, MatchesReferenceImageWhenDriven)
+{
+    // Phase-vocoder mode (renamed switch, grain knobs dimmed), tempo lock on, moved knobs,
+    // live meters (one channel over full scale) and a new colour.
+    const struct
+    {
+        int index;
+        float scaled;
+    } settings[] = { { P::grainorpvocParam, 1.0f }, { P::tempolockParam, 1.0f }, { P::stretchParam, 25.0f },
+                     { P::rateParam, 2.0f },        { P::voicesParam, 7.0f },    { P::bandsParam, 2048.0f },
+                     { P::wetdryParam, 80.0f },     { P::ingainParam, 6.0f },    { P::colorParam, 0.3f } };
+    for (const auto& s : settings)
+        rig.setHostParameter (s.index, processor.normalizedFromScaled (s.index, s.scaled));
+    rig.processBlocks (12, 0.7f);
+    rig.tick();
+    editor().getLookAndFeelInstance().setVuLevels (0.3f, 1.2f, 0.6f, -1.0f);
+    EXPECT_EQ (rig.button ("pvoc").getToggleState(), true);
+    EXPECT_TRUE (veltrane::test::matchesReference (rig.render (1.0f),
+                                                   referenceDir().getChildFile ("durafold-driven@1x.png")));
 }
