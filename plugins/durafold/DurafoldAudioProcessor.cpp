@@ -330,10 +330,10 @@ void DurafoldAudioProcessor::processRun (float* left, float* right, int n, bool 
 
 inline float DurafoldAudioProcessor::interpolate (const float* h, float q) const noexcept
 {
-    const float fi = std::floor (q);
-    const auto i = (std::int64_t) fi;
-    const float t = q - fi;
-    // Grains start on whole samples, where the curve passes through the sample itself.
+    const auto i = (std::int64_t) q; // q >= 0 (a masked history index), so this is floor (q)
+    const float t = q - (float) i;
+    // Grains start on whole samples and step by one, so the curve passes through the sample
+    // itself; one read then does.
     if (t == 0.0f)
         return h[i & historyMask];
     const float xm1 = h[(i - 1) & historyMask];
