@@ -1,16 +1,26 @@
 // Four layers playing a recorded noise-and-partials loop, stereo at 48 kHz, N = 2048.
+// Block times are the thread's CPU time (the machine is shared): mean and worst block.
 #include "RevolvaAudioProcessor.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
+#include <cstdint>
+#include <ctime>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace
 {
 constexpr double rate = 48000.0;
+
+double threadSeconds()
+{
+    timespec ts {};
+    clock_gettime (CLOCK_THREAD_CPUTIME_ID, &ts);
+    return (double) ts.tv_sec + 1e-9 * (double) ts.tv_nsec;
+}
 
 std::unique_ptr<RevolvaAudioProcessor> playingProcessor (float stretchParam, int blockSize)
 {
@@ -51,25 +61,36 @@ void playBlocks (benchmark::State& state)
     for (int k = 0; k < 64; ++k) // settle the layers' first hops
         p->processBlock (buffer, midi);
 
-    double worst = 0.0;
+    // Every block's time is kept: on a shared virtual machine the single worst block is often
+    // an interruption, so the 99.9th percentile is reported beside it.
+    std::vector<double> times;
+    times.reserve (1 << 22);
+    double total = 0.0;
     for (auto _ : state)
     {
         buffer.clear();
-        const auto start = std::chrono::steady_clock::now();
+        const double start = threadSeconds();
         p->processBlock (buffer, midi);
-        const double took = std::chrono::duration<double> (std::chrono::steady_clock::now() - start).count();
-        worst = std::max (worst, took);
+        const double took = threadSeconds() - start;
+        if (times.size() < times.capacity())
+            times.push_back (took);
+        total += took;
         benchmark::DoNotOptimize (buffer.getReadPointer (0));
     }
+    std::sort (times.begin(), times.end());
+    const double worst = times.empty() ? 0.0 : times.back();
+    const double p999 = times.empty() ? 0.0 : times[(size_t) ((double) (times.size() - 1) * 0.999)];
     const double budget = blockSize / rate;
+    const double mean = total / (double) std::max<std::int64_t> (1, (std::int64_t) state.iterations());
+    state.counters["mean_us"] = mean * 1e6;
+    state.counters["p999_us"] = p999 * 1e6;
     state.counters["worst_us"] = worst * 1e6;
-    state.counters["budget_us"] = budget * 1e6;
+    state.counters["p999_of_budget"] = p999 / budget;
     state.counters["worst_of_budget"] = worst / budget;
-    state.SetItemsProcessed (state.iterations() * blockSize);
-    state.counters["x_realtime"] = benchmark::Counter ((double) blockSize / rate, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["x_realtime"] = budget / mean;
 }
 } // namespace
 
-BENCHMARK (playBlocks)->ArgsProduct ({ { 1, 100 }, { 512, 64 } })->Unit (benchmark::kMicrosecond)->MinTime (2.0);
+BENCHMARK (playBlocks)->ArgsProduct ({ { 1, 100 }, { 512, 64 } })->Unit (benchmark::kMicrosecond)->MinTime (2.0)->Repetitions (5)->ReportAggregatesOnly (true);
 
 BENCHMARK_MAIN();

@@ -39,7 +39,7 @@ RevolvaAudioProcessor::RevolvaAudioProcessor()
       bandOrder (maxFFTSize, 0),
       binBand (maxFFTSize, 0),
       binTarget (maxFFTSize, 0),
-      binWinner (maxFFTSize, 0),
+      binWinner (maxFFTSize, 0.0f),
       binStep (maxFFTSize, 0.0f),
       loader (pool.data() + (size_t) numLayers * 2 * LoopLayer::layerLength,
               pool.data() + ((size_t) numLayers * 2 + 1) * LoopLayer::layerLength)

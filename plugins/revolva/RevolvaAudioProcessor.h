@@ -123,13 +123,12 @@ public:
     int bandOf (float m) const noexcept
     {
         // Without branches: magnitudes are noise-like, so a branch would often be mispredicted.
-        const bool inside = m > bandLimits[numBands] && m <= 1.0f;
+        const std::uint32_t inside = (std::uint32_t) -(int) ((m > bandLimits[numBands]) & (m <= 1.0f));
         std::uint32_t u;
         std::memcpy (&u, &m, sizeof u);
-        const std::uint32_t key = inside ? (u >> 16) - bandKeyBase : 0;
-        const int b = bandTable[key];
-        const int settled = b - (m > bandLimits[b] ? 1 : 0);
-        return inside ? settled : numBands;
+        const int b = bandTable[((u >> 16) - bandKeyBase) & inside];
+        const int settled = b - (int) (m > bandLimits[b]);
+        return (int) (((std::uint32_t) settled & inside) | ((std::uint32_t) numBands & ~inside));
     }
 
 private:
@@ -152,7 +151,7 @@ private:
     std::vector<int> bandOrder;        // bins sorted by band, lowest bin first within a band
     std::vector<unsigned char> binBand;
     std::vector<int> binTarget;        // output bin of each source bin, -1 for none
-    std::vector<int> binWinner;        // source bin whose phase each output bin takes
+    std::vector<float> binWinner;      // phase step (radians) of the source each output bin takes its phase from
     std::vector<float> binStep;        // phase step (radians) that moves a source to its target
     LayerLoader loader;
 };

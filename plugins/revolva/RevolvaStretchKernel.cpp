@@ -282,14 +282,14 @@ VELTRANE_BIN_LOOP void targetPass (const float* freq, int count, int n, float in
     }
 }
 
-/** Output phase of every target that some source reached: the winner's step added to the
+/** Output phase of every target that some source reached: the winning source's step added to the
     target's running phase, each wrapped; the running phase keeps it. */
-VELTRANE_BIN_LOOP void phasePass (const float* mag, const float* steps, const int* winner, float* phaseSum,
-                                  float* phase, int count, float pi, float twoPi) noexcept
+VELTRANE_BIN_LOOP void phasePass (const float* mag, const float* winnerStep, float* phaseSum, float* phase, int count,
+                                  float pi, float twoPi) noexcept
 {
     for (int t = 0; t < count; ++t)
     {
-        const float phi = wrapOnce (wrapOnce (steps[winner[t]], pi, twoPi) + phaseSum[t], pi, twoPi);
+        const float phi = wrapOnce (wrapOnce (winnerStep[t], pi, twoPi) + phaseSum[t], pi, twoPi);
         const bool reached = mag[t] != 0.0f;
         phase[t] = phi;
         phaseSum[t] = reached ? phi : phaseSum[t];
@@ -336,7 +336,7 @@ void RevolvaAudioProcessor::stretchShift (float* out, const float* in, float* ph
     float* const outMag = polarOut.data();
     float* const outPhase = polarOut.data() + polarPlane;
     std::fill (outMag, outMag + half + 1, 0.0f);
-    std::fill (binWinner.begin(), binWinner.begin() + half + 1, 0);
+    std::fill (binWinner.begin(), binWinner.begin() + half + 1, 0.0f);
 
     // Polar form of the analysis spectrum.
     for (int k : { 0, half })
@@ -386,20 +386,23 @@ void RevolvaAudioProcessor::stretchShift (float* out, const float* in, float* ph
 
     // Sources sorted by magnitude band (loudest first), bin order kept within a band: the
     // same order as scanning all bins once per band. Sources without a target take no part.
-    int counts[maxBands + 1] {};
+    // Four tallies taken in turn, so neighbouring bins of one band do not wait on each
+    // other's increment.
+    int counts[4][maxBands + 1] {};
     unsigned char* const band = binBand.data();
     for (int i = 0; i < bins; ++i)
     {
-        const int b = targets[i] < 0 ? numBands : bandOf (inMag[i]);
+        const int noTarget = -(int) (targets[i] < 0);
+        const int b = (bandOf (inMag[i]) & ~noTarget) | (numBands & noTarget);
         band[i] = (unsigned char) b;
-        ++counts[b];
+        ++counts[i & 3][b];
     }
     int starts[maxBands + 1] {};
     int sum = 0;
     for (int b = 0; b <= numBands; ++b)
     {
         starts[b] = sum;
-        sum += counts[b];
+        sum += counts[0][b] + counts[1][b] + counts[2][b] + counts[3][b];
     }
     const int active = starts[numBands];
     int* const order = bandOrder.data();
@@ -408,8 +411,9 @@ void RevolvaAudioProcessor::stretchShift (float* out, const float* in, float* ph
 
     // Magnitudes add up in that order; the first source to reach a target (its magnitude
     // still exactly 0) is the one whose phase the target takes. Only this is serial.
-    // Later sources write their index to a spare slot instead of branching around the store.
-    int* const winner = binWinner.data();
+    // The winner's phase step is kept per target; later sources write theirs to a spare
+    // slot instead of branching around the store.
+    float* const winner = binWinner.data();
     const int spareSlot = (int) binWinner.size() - 1;
     for (int q = 0; q < active; ++q)
     {
@@ -417,9 +421,11 @@ void RevolvaAudioProcessor::stretchShift (float* out, const float* in, float* ph
         const int target = targets[i];
         const float before = outMag[target];
         outMag[target] = before + inMag[i]; // 0 + m is m
-        winner[before == 0.0f ? target : spareSlot] = i;
+        // Masks rather than a conditional, which the compiler would turn back into a branch.
+        const int freeMask = -(int) (before == 0.0f);
+        winner[spareSlot + ((target - spareSlot) & freeMask)] = steps[i];
     }
-    phasePass (outMag, steps, winner, phaseSum, outPhase, half, piF, twoPiF);
+    phasePass (outMag, winner, phaseSum, outPhase, half, piF, twoPiF);
 
     // Back to the halfcomplex form; phases are wrapped, so the fast sine and cosine serve
     // (the library takes any phase beyond their range).
