@@ -11,7 +11,9 @@
 // On x86-64 the kernel is also built for AVX2 and AVX-512, which give two and four times the
 // lanes; the loader picks the version the processor runs. All versions evaluate the same
 // operations in the same order, so their results are identical.
-#if defined(__GNUC__) && ! defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+// Sanitizer builds keep the plain version: the choice runs before their runtime is ready.
+#if defined(__GNUC__) && ! defined(__clang__) && defined(__x86_64__) && defined(__linux__) \
+    && ! defined(__SANITIZE_THREAD__) && ! defined(__SANITIZE_ADDRESS__)
  #define DURAFOLD_KERNEL_CLONES __attribute__ ((target_clones ("avx512f", "avx2", "default")))
 #else
  #define DURAFOLD_KERNEL_CLONES
