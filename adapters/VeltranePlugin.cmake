@@ -75,9 +75,9 @@ function(veltrane_add_plugin name)
     target_link_options(${name}_${kind} PRIVATE -Wl,--exclude-libs,ALL)
   endforeach()
 
-  install(DIRECTORY $<TARGET_PROPERTY:${name}_VST3,JUCE_PLUGIN_ARTEFACT_FILE>/ DESTINATION lib/vst3/${name}.vst3
+  install(DIRECTORY $<TARGET_FILE_DIR:${name}_VST3>/../../ DESTINATION lib/vst3/${name}.vst3
     USE_SOURCE_PERMISSIONS)
-  install(DIRECTORY $<TARGET_PROPERTY:${name}_LV2,JUCE_PLUGIN_ARTEFACT_FILE>/ DESTINATION lib/lv2/${name}.lv2
+  install(DIRECTORY $<TARGET_FILE_DIR:${name}_LV2>/ DESTINATION lib/lv2/${name}.lv2
     USE_SOURCE_PERMISSIONS)
   install(TARGETS ${name}_Standalone RUNTIME DESTINATION bin)
 

@@ -1,3 +1,5 @@
+#include "TestDisplay.h"
+
 #include <gtest/gtest.h>
 #include <juce_events/juce_events.h>
 
@@ -5,15 +7,14 @@
 
 #include <cstdlib>
 
-namespace
+namespace veltrane::testing
 {
-/** A bare X server (the virtual one tests run under) has no window manager, so atoms that
-    JUCE only looks up, never creates, are missing and its first window fails. Creating
-    them up front makes such a server look like a desktop. */
-void prepareBareXServer()
+void prepareDisplayForWindows()
 {
-    if (std::getenv ("DISPLAY") == nullptr)
+    static bool done = false;
+    if (done || std::getenv ("DISPLAY") == nullptr)
         return;
+    done = true;
     if (Display* d = XOpenDisplay (nullptr))
     {
         for (const char* name : { "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "_NET_WM_PING", "WM_CHANGE_STATE",
@@ -27,12 +28,11 @@ void prepareBareXServer()
         (void) keepAlive;
     }
 }
-} // namespace
+} // namespace veltrane::testing
 
 int main (int argc, char** argv)
 {
     ::testing::InitGoogleTest (&argc, argv);
-    prepareBareXServer();
     juce::ScopedJuceInitialiser_GUI juce;
     return RUN_ALL_TESTS();
 }
