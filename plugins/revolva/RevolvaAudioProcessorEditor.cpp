@@ -1,8 +1,381 @@
 #include "RevolvaAudioProcessorEditor.h"
 
+#include "PanelColours.h"
+#include "PanelPainter.h"
 #include "RevolvaAudioProcessor.h"
 
-RevolvaAudioProcessorEditor::RevolvaAudioProcessorEditor (RevolvaAudioProcessor& p)
-    : juce::GenericAudioProcessorEditor (p)
+#include <cmath>
+#include <limits>
+
+namespace
 {
+using P = RevolvaAudioProcessor;
+const juce::Colour halfBlack (0x7f000000u);
+
+/** Equal, or both not a number: a restored NaN is not a change on every tick. */
+bool same (float a, float b) noexcept { return a == b || (a != a && b != b); }
+
+juce::Rectangle<int> rowBounds (int x, int y0, int layer, int w, int h) { return { x, y0 + 60 * layer, w, h }; }
+} // namespace
+
+RevolvaAudioProcessorEditor::RevolvaAudioProcessorEditor (RevolvaAudioProcessor& p)
+    : juce::AudioProcessorEditor (p), processor (p)
+{
+    lastSeen.fill (std::numeric_limits<float>::quiet_NaN());
+
+    // In the order the panel has always created them.
+    addKnob (color, "color slider", P::colorParam, 0.0, 1.0, 0.0, { 6, 390, 18, 18 });
+    addKnob (outlevel, "outlevelslider", P::outgainParam, -20.0, 20.0, 1.0, { 432, 6, 36, 36 });
+    addKnob (inlevel, "inlevelslider", P::ingainParam, -20.0, 20.0, 1.0, { 390, 6, 36, 36 });
+    addSwitch (bpmlock, "bpmlock", { 396, 330, 72, 18 });
+    for (int l = 0; l < numLayers; ++l)
+    {
+        addKnob (pitch[(size_t) l], "new slider", P::pitch1Param + l, -36.0, 36.0, 1.0, rowBounds (60, 54, l, 54, 54));
+        addKnob (level[(size_t) l], "new slider", P::gain1Param + l, -60.0, 0.0, 0.0, rowBounds (414, 54, l, 54, 54));
+        addSwitch (file[(size_t) l], "file", rowBounds (6, 90, l, 51, 18));
+    }
+    addKnob (stretch, "stretchslider", P::stretchParam, 1.0, 128.0, 0.0, { 6, 300, 72, 72 });
+    addKnob (attack, "attackslider", P::attackParam, 0.01, 5.0, 0.0, { 84, 300, 72, 72 });
+    addKnob (release, "releaseslider", P::releaseParam, 0.01, 5.0, 0.0, { 162, 300, 72, 72 });
+    addKnob (bands, "bandsslider", P::bandsParam, 8.0, 8192.0, 0.0, { 240, 300, 72, 72 });
+    addKnob (bpm, "bpmslider", P::bpmParam, 30.0, 480.0, 0.0, { 318, 300, 72, 72 });
+    for (auto* k : { &stretch, &attack, &release, &bands, &bpm })
+    {
+        k->slider.setSkewFactor (0.3);
+        k->slider.setColour (juce::Slider::rotarySliderFillColourId, halfBlack);
+    }
+    addSwitch (layerMode, "layer", { 396, 354, 72, 18 });
+    for (int l = 0; l < numLayers; ++l)
+    {
+        addSwitch (play[(size_t) l], "play", rowBounds (9, 66, l, 21, 21));
+        addSwitch (record[(size_t) l], "record", rowBounds (33, 66, l, 21, 21));
+    }
+    for (int l = 0; l < numLayers; ++l)
+    {
+        auto& s = selectors[(size_t) l];
+        s = std::make_unique<WaveSelector> (processor, P::start1Param + l, P::end1Param + l, P::filepos1Param + l);
+        s->setName ("new component");
+        s->setBounds (rowBounds (120, 48, l, WaveSelector::width, WaveSelector::height));
+        addAndMakeVisible (*s);
+        // The file switches are seen as they stand: opening the window neither clears nor
+        // loads a layer.
+        lastSeen[(size_t) (P::file1Param + l)] = processor.getParameter (P::file1Param + l);
+        file[(size_t) l].setToggleState (lastSeen[(size_t) (P::file1Param + l)] >= 0.5f, juce::dontSendNotification);
+    }
+
+    setSize (editorWidth, editorHeight);
+    setLookAndFeel (&lookAndFeel);
+
+    using veltrane::setPanelColour;
+    setPanelColour (*this, lookAndFeel, vel01LAF::mainColourId, juce::Colour::fromHSV (0.666f, 1.0f, 0.0f, 1.0f));
+    setPanelColour (*this, lookAndFeel, vel01LAF::faceColourId, juce::Colour (0xffffffffu));
+    setPanelColour (*this, lookAndFeel, vel01LAF::textColourId, juce::Colour (0xff000000u));
+    setPanelColour (*this, lookAndFeel, vel01LAF::hubColourId, juce::Colour (0xff808080u));
+    setPanelColour (*this, lookAndFeel, vel01LAF::accentColourId, juce::Colour (0xff55b4b0u));
+    repaint();
+
+    startTimer (timerIntervalMs);
+}
+
+RevolvaAudioProcessorEditor::~RevolvaAudioProcessorEditor()
+{
+    stopTimer();
+    alive.reset(); // an answer that arrives from now on is dropped
+    chooser.reset();
+    // The controls are members declared after the look and feel, so they go first; the
+    // editor itself must let go of the look and feel before it is destroyed.
+    setLookAndFeel (nullptr);
+}
+
+void RevolvaAudioProcessorEditor::addKnob (Knob& knob, const char* name, int parameter, double min, double max,
+                                           double step, juce::Rectangle<int> bounds)
+{
+    auto& s = knob.slider;
+    knob.parameter = parameter;
+    s.setName (name);
+    s.setSliderStyle (juce::Slider::RotaryHorizontalVerticalDrag);
+    s.setTextBoxStyle (juce::Slider::NoTextBox, true, 80, 20);
+    s.setRange (min, max, step);
+    s.setBounds (bounds);
+    s.addListener (this);
+    addAndMakeVisible (s);
+}
+
+void RevolvaAudioProcessorEditor::addSwitch (juce::ToggleButton& button, const char* name, juce::Rectangle<int> bounds)
+{
+    button.setName (name);
+    button.setButtonText (name);
+    button.setBounds (bounds);
+    button.addListener (this);
+    addAndMakeVisible (button);
+}
+
+void RevolvaAudioProcessorEditor::resized()
+{
+    // Fixed layout; the window does not resize.
+    color.slider.setBounds (6, 390, 18, 18);
+    outlevel.slider.setBounds (432, 6, 36, 36);
+    inlevel.slider.setBounds (390, 6, 36, 36);
+    bpmlock.setBounds (396, 330, 72, 18);
+    stretch.slider.setBounds (6, 300, 72, 72);
+    attack.slider.setBounds (84, 300, 72, 72);
+    release.slider.setBounds (162, 300, 72, 72);
+    bands.slider.setBounds (240, 300, 72, 72);
+    bpm.slider.setBounds (318, 300, 72, 72);
+    layerMode.setBounds (396, 354, 72, 18);
+    for (int l = 0; l < numLayers; ++l)
+    {
+        pitch[(size_t) l].slider.setBounds (rowBounds (60, 54, l, 54, 54));
+        level[(size_t) l].slider.setBounds (rowBounds (414, 54, l, 54, 54));
+        file[(size_t) l].setBounds (rowBounds (6, 90, l, 51, 18));
+        play[(size_t) l].setBounds (rowBounds (9, 66, l, 21, 21));
+        record[(size_t) l].setBounds (rowBounds (33, 66, l, 21, 21));
+        if (selectors[(size_t) l] != nullptr)
+            selectors[(size_t) l]->setBounds (rowBounds (120, 48, l, WaveSelector::width, WaveSelector::height));
+    }
+}
+
+void RevolvaAudioProcessorEditor::paint (juce::Graphics& g)
+{
+    namespace panel = veltrane::panel;
+    panel::paintBackground (g, *this);
+    panel::paintTitleBar (g, *this, { 256, 250, 262 });
+    panel::paintTitle (g, *this, "veltrane   ++revolva");
+    panel::paintLabels (g, *this, 16.0f, { { "pitch", { 60, 288, 54, 15 } }, { "gain", { 414, 288, 54, 15 } } });
+    panel::paintLabels (g, *this, 18.0f,
+                        { { "stretch", { 6, 372, 72, 15 } },
+                          { "attack", { 84, 372, 72, 15 } },
+                          { "release", { 162, 372, 72, 15 } },
+                          { "bands", { 240, 372, 72, 15 } },
+                          { "bpm", { 318, 372, 72, 15 } } });
+    panel::paintStatusBar (g, *this, { 118, 450, 390, 332 });
+}
+
+void RevolvaAudioProcessorEditor::setNormalizedNotifyingHost (int parameter, float value)
+{
+    if (auto* p = processor.getParameterObject (parameter))
+        p->setValueNotifyingHost (value);
+}
+
+void RevolvaAudioProcessorEditor::sliderValueChanged (juce::Slider* slider)
+{
+    auto matches = [slider] (Knob& k) { return slider == &k.slider; };
+    for (auto* k : { &color, &outlevel, &inlevel, &stretch, &attack, &release, &bands, &bpm })
+        if (matches (*k))
+            processor.setScaledParameter (k->parameter, (float) slider->getValue());
+    for (int l = 0; l < numLayers; ++l)
+        for (auto* k : { &pitch[(size_t) l], &level[(size_t) l] })
+            if (matches (*k))
+                processor.setScaledParameter (k->parameter, (float) slider->getValue());
+}
+
+void RevolvaAudioProcessorEditor::buttonClicked (juce::Button* button)
+{
+    const float value = button->getToggleState() ? 1.0f : 0.0f;
+    if (button == &bpmlock)
+        setNormalizedNotifyingHost (P::bpmlockParam, value);
+    else if (button == &layerMode)
+        setNormalizedNotifyingHost (P::layerParam, value);
+    for (int l = 0; l < numLayers; ++l)
+    {
+        if (button == &play[(size_t) l])
+            setNormalizedNotifyingHost (P::play1Param + l, value);
+        else if (button == &record[(size_t) l])
+            setNormalizedNotifyingHost (P::record1Param + l, value);
+        else if (button == &file[(size_t) l])
+            setNormalizedNotifyingHost (P::file1Param + l, value);
+    }
+}
+
+bool RevolvaAudioProcessorEditor::follow (Knob& knob)
+{
+    const float s = processor.getScaledParameter (knob.parameter);
+    auto& last = lastSeen[(size_t) knob.parameter];
+    // A restored state can hold NaN or infinity; the knob keeps what it showed.
+    if (s == last || ! std::isfinite (s))
+        return false;
+    last = s;
+    knob.slider.setValue (s, juce::dontSendNotification);
+    return true;
+}
+
+bool RevolvaAudioProcessorEditor::changedSwitch (int parameter, float& value)
+{
+    value = processor.getParameter (parameter);
+    auto& last = lastSeen[(size_t) parameter];
+    if (same (value, last))
+        return false;
+    last = value;
+    return true;
+}
+
+void RevolvaAudioProcessorEditor::followSwitch (juce::ToggleButton& button, int parameter)
+{
+    float p;
+    if (! changedSwitch (parameter, p))
+        return;
+    button.setToggleState (p >= 0.5f, juce::dontSendNotification);
+    button.repaint();
+}
+
+void RevolvaAudioProcessorEditor::followFileSwitch (int layer)
+{
+    const int index = P::file1Param + layer;
+    const float p = processor.getParameter (index);
+    auto& last = lastSeen[(size_t) index];
+    if (same (p, last))
+        return;
+    auto& button = file[(size_t) layer];
+    if (p >= 0.5f)
+    {
+        // One request at a time; another layer's switch is taken up once it is answered.
+        if (isFileRequestOpen())
+            return;
+        last = p;
+        button.setToggleState (true, juce::dontSendNotification);
+        loadSoundFile (layer);
+    }
+    else
+    {
+        last = p;
+        processor.closeFile (layer);
+        button.setToggleState (false, juce::dontSendNotification);
+    }
+    button.repaint();
+}
+
+void RevolvaAudioProcessorEditor::followSelector (int layer)
+{
+    auto& selector = *selectors[(size_t) layer];
+    auto& source = processor.layers[layer];
+    if (source.waveDirty.load (std::memory_order_relaxed) != 0)
+    {
+        source.waveDirty.store (0, std::memory_order_relaxed);
+        for (int i = 0; i < WaveSelector::numBins; ++i)
+            selector.overview[(size_t) i] = source.peaks[(size_t) i].load (std::memory_order_relaxed);
+        selector.repaint();
+    }
+    const float start = processor.getParameter (P::start1Param + layer);
+    if (! same (start, selector.startMarker))
+    {
+        selector.startMarker = start;
+        selector.repaint();
+    }
+    const float end = processor.getParameter (P::end1Param + layer);
+    if (! same (end, selector.endMarker))
+    {
+        selector.endMarker = end;
+        selector.repaint();
+    }
+}
+
+void RevolvaAudioProcessorEditor::recolour (float c)
+{
+    veltrane::applyPanelColours (*this, lookAndFeel, veltrane::panelColoursFor (c));
+    repaint();
+}
+
+void RevolvaAudioProcessorEditor::timerCallback()
+{
+    lookAndFeel.setVuLevels (processor.inputPeak[0].load (std::memory_order_relaxed),
+                             processor.inputPeak[1].load (std::memory_order_relaxed),
+                             processor.outputPeak[0].load (std::memory_order_relaxed),
+                             processor.outputPeak[1].load (std::memory_order_relaxed));
+
+    follow (stretch);
+    follow (pitch[0]);
+    follow (attack);
+    follow (release);
+    follow (bands);
+    follow (bpm);
+
+    if (follow (color))
+        recolour (lastSeen[P::colorParam]);
+
+    // Every tick, so their meters move.
+    for (auto* k : { &outlevel, &inlevel })
+    {
+        const float s = processor.getScaledParameter (k->parameter);
+        if (std::isfinite (s))
+            k->slider.setValue (s, juce::dontSendNotification);
+        k->slider.repaint();
+    }
+
+    follow (level[0]);
+    for (int l = 1; l < numLayers; ++l)
+    {
+        follow (pitch[(size_t) l]);
+        follow (level[(size_t) l]);
+    }
+
+    for (int l = 0; l < numLayers; ++l)
+    {
+        followSwitch (play[(size_t) l], P::play1Param + l);
+        followSwitch (record[(size_t) l], P::record1Param + l);
+    }
+    for (int l = 0; l < numLayers; ++l)
+        followFileSwitch (l);
+    followSwitch (bpmlock, P::bpmlockParam);
+
+    float split;
+    if (changedSwitch (P::layerParam, split))
+    {
+        // The look and feel labels a switch with its name, which is also its text.
+        const bool on = split >= 0.5f;
+        layerMode.setName (on ? "split" : "layer");
+        layerMode.setButtonText (layerMode.getName());
+        layerMode.setToggleState (on, juce::dontSendNotification);
+        layerMode.repaint();
+    }
+
+    for (int l = 0; l < numLayers; ++l)
+        followSelector (l);
+}
+
+void RevolvaAudioProcessorEditor::setFileRequest (FileRequest request) { fileRequest = std::move (request); }
+
+void RevolvaAudioProcessorEditor::loadSoundFile (int layer)
+{
+    requestLayer = layer;
+    std::weak_ptr<bool> editorAlive = alive;
+    auto answer = [this, layer, editorAlive] (const juce::File& chosen) {
+        if (! editorAlive.expired())
+            soundFileChosen (layer, chosen);
+    };
+    if (fileRequest)
+    {
+        fileRequest (layer, answer);
+        return;
+    }
+    // The desktop's own dialog where there is one, otherwise the framework's file browser;
+    // either way the message thread keeps running while it is open.
+    chooser = std::make_unique<juce::FileChooser> ("Please select the sound you want to load...",
+                                                   juce::File::getSpecialLocation (juce::File::userHomeDirectory),
+                                                   "*.wav;*.WAV;*.aiff;*.aif",
+                                                   juce::FileChooser::isPlatformDialogAvailable());
+    chooser->launchAsync (juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles,
+                          [answer] (const juce::FileChooser& fc) { answer (fc.getResult()); });
+}
+
+int RevolvaAudioProcessorEditor::soundFileChosen (int layer, const juce::File& chosen)
+{
+    if (layer < 0 || layer >= numLayers)
+        return -1;
+    if (requestLayer == layer)
+        requestLayer = -1;
+    // Cancelled, or the switch was turned off while the request was open: nothing changes.
+    if (chosen == juce::File() || ! (processor.getParameter (P::file1Param + layer) >= 0.5f))
+        return 0;
+    auto& button = file[(size_t) layer];
+    const int result = processor.loadSoundFile (layer, chosen.getFullPathName());
+    if (result == 0)
+        button.setToggleState (true, juce::dontSendNotification);
+    else
+    {
+        // The next tick sees the switch fall and clears the layer.
+        setNormalizedNotifyingHost (P::file1Param + layer, 0.0f);
+        button.setToggleState (false, juce::dontSendNotification);
+    }
+    button.repaint();
+    return result;
 }
