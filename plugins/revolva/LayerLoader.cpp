@@ -73,7 +73,7 @@ void LayerLoader::requestRefill (int layer, float position) noexcept
 
 bool LayerLoader::busy() const noexcept
 {
-    if (working.load (std::memory_order_acquire) || readyLayer.load (std::memory_order_acquire) >= 0)
+    if (working.load (std::memory_order_acquire) || readyLayer.load (std::memory_order_acquire) != -1)
         return true;
     for (auto& r : refillWanted)
         if (r.load (std::memory_order_acquire))
@@ -84,8 +84,10 @@ bool LayerLoader::busy() const noexcept
 
 int LayerLoader::adopt (LoopLayer* layers) noexcept
 {
-    const int l = readyLayer.load (std::memory_order_acquire);
-    if (l < 0)
+    int l = readyLayer.load (std::memory_order_acquire);
+    // Claimed first, so that of two adopters (the audio thread and a direct load with no
+    // audio running) only one takes the staging layer.
+    if (l < 0 || ! readyLayer.compare_exchange_strong (l, claimed, std::memory_order_acq_rel))
         return -1;
     LoopLayer& layer = layers[l];
     std::swap (layer.leftBuffer, stagingLeft);
@@ -142,7 +144,7 @@ void LayerLoader::run()
     while (! threadShouldExit())
     {
         // The staging layer belongs to the audio thread until it has been adopted.
-        if (readyLayer.load (std::memory_order_acquire) >= 0)
+        if (readyLayer.load (std::memory_order_acquire) != -1)
         {
             wait (1);
             continue;

@@ -36,7 +36,8 @@ public:
     /** The "filepos" value the processing last applied; a load starts from it. */
     void setAppliedPosition (int layer, float position) noexcept { appliedPosition[layer].store (position, std::memory_order_relaxed); }
     bool isFileOpen (int layer) const noexcept { return fileOpen[layer].load (std::memory_order_acquire); }
-    /** Swaps a finished fill into its layer; returns the layer or -1 when none waits. */
+    /** Swaps a finished fill into its layer; returns the layer or -1 when none waits.
+        Normally the audio thread's; safe against a second caller while no block runs. */
     int adopt (LoopLayer* layers) noexcept;
 
     /** True while anything is queued, being read or waiting to be adopted. */
@@ -69,11 +70,12 @@ private:
     std::atomic<float> refillPosition[numLayers] {};
     std::atomic<bool> refillWanted[numLayers] {};
 
-    // Staging: owned by the loader while readyLayer is -1, by the audio thread otherwise.
+    // Staging: owned by the loader while readyLayer is -1, by the adopting thread otherwise.
     float* stagingLeft;
     float* stagingRight;
     float stagingPeaks[LoopLayer::numPeaks] {};
     bool stagingLoaded = false;         // a fill (sets writePosition) rather than a clearing
+    static constexpr int claimed = -2;  // being adopted
     std::atomic<int> readyLayer { -1 };
     std::vector<float> block;           // one block of the file, channelCount x 8192
 };

@@ -148,6 +148,32 @@ int RevolvaAudioProcessor::loadSoundFile (int layer, const juce::String& path)
 
 void RevolvaAudioProcessor::closeFile (int layer) { loader.close (layer); }
 
+bool RevolvaAudioProcessor::loadLayerFileNow (int layer, const juce::File& file)
+{
+    if (layer < 0 || layer >= numLayers || loadSoundFile (layer, file.getFullPathName()) != 0)
+        return false;
+    const auto deadline = juce::Time::getMillisecondCounter() + 60000u;
+    std::int64_t lastSeenBlocks = blocksProcessed.load (std::memory_order_relaxed);
+    auto lastProgress = juce::Time::getMillisecondCounter();
+    while (isFileWorkPending())
+    {
+        const auto nowMs = juce::Time::getMillisecondCounter();
+        const std::int64_t blocks = blocksProcessed.load (std::memory_order_relaxed);
+        if (blocks != lastSeenBlocks)
+        {
+            lastSeenBlocks = blocks;
+            lastProgress = nowMs;
+        }
+        // No block for a while and none running: nobody else will adopt the fill.
+        else if (nowMs - lastProgress > 100u && ! inBlock.load (std::memory_order_acquire))
+            loader.adopt (layers);
+        if (nowMs > deadline)
+            return false;
+        juce::Thread::sleep (1);
+    }
+    return true;
+}
+
 int RevolvaAudioProcessor::fftSizeForBands (float p) noexcept
 {
     const float e = std::trunc (10.0f * p + 3.0f);
@@ -472,6 +498,14 @@ void RevolvaAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
 {
     juce::ScopedNoDenormals noDenormals;
 
+    inBlock.store (true, std::memory_order_release);
+    processLayers (buffer, midi);
+    blocksProcessed.fetch_add (1, std::memory_order_relaxed);
+    inBlock.store (false, std::memory_order_release);
+}
+
+void RevolvaAudioProcessor::processLayers (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) noexcept
+{
     const int n = buffer.getNumSamples();
     const int channels = buffer.getNumChannels();
     loader.adopt (layers);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LayerFileTarget.h"
 #include "LayerLoader.h"
 #include "LoopLayer.h"
 #include "Spect.h"
@@ -15,7 +16,7 @@
     played as a beat-quantised loop through its own phase vocoder (transposed by its
     pitch, stretched by the common stretch factor) under an attack/release envelope that
     MIDI notes or the play switches open and close. The output is the sum of the layers. */
-class RevolvaAudioProcessor : public veltrane::VeltraneProcessor, public spect
+class RevolvaAudioProcessor : public veltrane::VeltraneProcessor, public spect, public veltrane::LayerFileTarget
 {
 public:
     enum ParameterIndex
@@ -61,6 +62,13 @@ public:
     int loadSoundFile (int layer, const juce::String& path);
     /** Clears a layer's audio and picture and detaches its file. */
     void closeFile (int layer);
+
+    /** Loads a sound file into a layer (0..3) and returns once the layer holds it; false
+        when it is refused (the layer unchanged) or takes longer than a minute. While blocks
+        are being processed the audio thread adopts the file at its next block; with no
+        audio running (an offline renderer before its first block) it is adopted here. */
+    bool loadLayerFileNow (int layer, const juce::File& file) override;
+    int getNumLayers() const override { return numLayers; }
     /** True while a load, clearing or refill has not yet reached its layer. */
     bool isFileWorkPending() const noexcept { return loader.busy(); }
     bool isLayerFileOpen (int layer) const noexcept { return loader.isFileOpen (layer); }
@@ -132,6 +140,8 @@ public:
     }
 
 private:
+    /** The block's work, in the order of processBlock. */
+    void processLayers (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) noexcept;
     void playSwitches (std::int64_t now) noexcept;
     void recordLayers (const juce::AudioBuffer<float>& buffer, int n) noexcept;
     void layerSettings (int index) noexcept;
@@ -140,6 +150,8 @@ private:
     std::vector<float> pool;           // 5 x 2 x layerLength floats: four layers and the staging pair
     bool tempoKnown = false;           // the first tempo is taken, not treated as a change
     std::atomic<bool> stateRestored { false };
+    std::atomic<bool> inBlock { false };                 // processBlock is running
+    std::atomic<std::int64_t> blocksProcessed { 0 };
     int windowsSize = 0, windowsHop = 0, windowsKind = -1;
     static constexpr int maxBands = 40;
     float bandLimits[maxBands] {};     // the magnitude bands' limits, loudest first

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 using namespace revolvatest;
 using P = RevolvaAudioProcessor;
@@ -363,4 +365,51 @@ TEST (RevolvaClocks, HoursAheadPlayLikeTheFirstMinute)
     }
     EXPECT_GT (energy, 1.0f);
     EXPECT_LT (worst, 1e-5f);
+}
+
+TEST (RevolvaLoading, LoadLayerFileNowHoldsTheFileOnReturn)
+{
+    // A 440 Hz tone the renderer might load before its first block.
+    Bytes data;
+    for (int i = 0; i < 48000; ++i)
+        le16 (data, (std::uint32_t) (std::int16_t) std::lround (12000.0 * std::sin (2.0 * 3.141592653589793 * 440.0 * i / 48000.0)) & 0xFFFFu);
+    TempFile tone ("tone.wav", wave (1, 16, data, 48000));
+    TempFile bad ("bad.wav", Bytes (64, 1));
+
+    Rig r (2, 512); // prepared, no block yet
+    veltrane::LayerFileTarget& target = *r.p;
+    EXPECT_EQ (target.getNumLayers(), 4);
+    ASSERT_TRUE (target.loadLayerFileNow (1, juce::File (tone.path)));
+    const LoopLayer& layer = r.p->layers[1];
+    EXPECT_NEAR (layer.leftBuffer[12], 12000.0f / 32768.0f * std::sin (2.0f * 3.14159265f * 440.0f * 12.0f / 48000.0f), 1e-4f);
+    EXPECT_EQ (layer.leftBuffer[48000], 0.0f);
+    EXPECT_GT (layer.peaks[0].load(), 0.3f);
+
+    EXPECT_FALSE (target.loadLayerFileNow (1, juce::File (bad.path)));
+    EXPECT_FALSE (target.loadLayerFileNow (4, juce::File (tone.path)));
+    EXPECT_FALSE (target.loadLayerFileNow (0, juce::File ("/nonexistent/tone.wav")));
+    EXPECT_NE (layer.leftBuffer[12], 0.0f);
+
+    // Played, it sounds.
+    r.p->setParameter (P::play1Param + 1, 1.0f);
+    r.p->setParameter (P::attackParam, 0.0f);
+    float peak = 0.0f;
+    for (int k = 0; k < 40; ++k)
+    {
+        r.block (512);
+        for (int i = 0; i < 512; ++i)
+            peak = std::max (peak, std::fabs (r.buffer.getSample (0, i)));
+    }
+    EXPECT_GT (peak, 0.05f);
+
+    // With blocks running on another thread the audio thread takes the file up.
+    std::atomic<bool> running { true };
+    std::thread audio ([&r, &running] {
+        while (running.load())
+            r.block (256);
+    });
+    ASSERT_TRUE (target.loadLayerFileNow (3, juce::File (tone.path)));
+    EXPECT_NE (r.p->layers[3].leftBuffer[12], 0.0f);
+    running.store (false);
+    audio.join();
 }
