@@ -257,6 +257,46 @@ TEST (RevolvaKernel, BinMappingMatchesThePlainScanBitForBit)
     }
 }
 
+TEST (RevolvaKernel, MagnitudeBandsAtTheirExactLimits)
+{
+    // The limits as the transfer defines them: each 0.707106 of the last, down to 0.00001.
+    std::vector<float> limits { 1.0f };
+    float lower;
+    do
+    {
+        lower = limits.back() * 0.707106f;
+        if ((double) lower < 0.00001)
+            lower = 0.00001f;
+        limits.push_back (lower);
+    } while ((double) lower > 0.00001);
+    const int numBands = (int) limits.size() - 1;
+    auto plainBand = [&] (float m) {
+        for (int j = 0; j < numBands; ++j)
+            if (limits[(size_t) j + 1] < m && m <= limits[(size_t) j])
+                return j;
+        return numBands;
+    };
+
+    Rig r;
+    std::vector<float> probes { 0.0f, -0.5f, 2.0f, std::numeric_limits<float>::quiet_NaN(),
+                                std::numeric_limits<float>::infinity(), 1e-30f };
+    for (float limit : limits)
+    {
+        float up = limit, down = limit;
+        for (int k = 0; k < 4; ++k)
+        {
+            probes.push_back (up);
+            probes.push_back (down);
+            up = std::nextafter (up, 2.0f);
+            down = std::nextafter (down, 0.0f);
+        }
+    }
+    for (float m = 0.000009f; m < 1.1f; m *= 1.0013f)
+        probes.push_back (m);
+    for (float m : probes)
+        ASSERT_EQ (r.p->bandOf (m), plainBand (m)) << "magnitude " << m;
+}
+
 TEST (RevolvaKernel, LoopReadsForwardBackwardAndWithEqualEnds)
 {
     Rig r;
