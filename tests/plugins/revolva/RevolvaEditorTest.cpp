@@ -187,25 +187,30 @@ TEST_F (RevolvaEditor, FileSwitchLoadsRefusesAndCancels)
         ASSERT_EQ (overview[(size_t) i], processor.layers[0].peaks[(size_t) i].load());
     EXPECT_EQ (processor.layers[0].waveDirty.load(), 0);
 
-    // Refused: the switch and the parameter fall back, and the next tick clears the layer.
-    answerWith (bad.path);
-    rig.click (editor().fileSwitch (0));
-    rig.tick(); // off: clears layer 1
-    ASSERT_TRUE (settleFiles());
-    answerWith (good.path);
+    // Refused: the switch and the parameter fall back at once, and the next tick clears
+    // what the layer held (here, a recording).
     rig.click (editor().fileSwitch (0));
     rig.tick();
     ASSERT_TRUE (settleFiles());
-    ASSERT_NE (processor.layers[0].leftBuffer[100], 0.0f);
+    processor.layers[0].leftBuffer[100] = 0.3f;
     answerWith (bad.path);
-    EXPECT_EQ (editor().soundFileChosen (0, juce::File (bad.path)), -1);
+    rig.click (editor().fileSwitch (0));
+    rig.tick();
+    EXPECT_EQ (requested, (std::vector<int> { 0, 0 }));
     EXPECT_FALSE (editor().fileSwitch (0).getToggleState());
     EXPECT_EQ (processor.getParameter (P::file1Param), 0.0f);
-    EXPECT_NE (processor.layers[0].leftBuffer[100], 0.0f) << "a refused file leaves the layer until the next tick";
+    ASSERT_TRUE (settleFiles());
+    EXPECT_EQ (processor.layers[0].leftBuffer[100], 0.3f) << "a refused file leaves the layer until the next tick";
     rig.tick();
     ASSERT_TRUE (settleFiles());
     EXPECT_EQ (processor.layers[0].leftBuffer[100], 0.0f);
     EXPECT_FALSE (processor.isLayerFileOpen (0));
+    EXPECT_EQ (editor().soundFileChosen (0, juce::File ("/nonexistent/tone.wav")), 0)
+        << "an answer for a switch that is off changes nothing";
+    rig.setHostParameter (P::file1Param, 1.0f);
+    answerWith ("");
+    rig.tick();
+    EXPECT_EQ (editor().soundFileChosen (0, juce::File ("/nonexistent/tone.wav")), -1);
 
     // Cancelled: nothing loads and the switch stays on.
     answerWith ("");
