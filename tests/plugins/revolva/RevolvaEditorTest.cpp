@@ -116,7 +116,9 @@ TEST_F (RevolvaEditor, ControlsAsLaidOut)
         EXPECT_TRUE (s.isVisible());
         EXPECT_EQ (s.getSkewFactor(), k.large ? 0.3 : 1.0);
         if (k.large)
+        {
             EXPECT_EQ (s.findColour (juce::Slider::rotarySliderFillColourId), juce::Colour (0x7f000000u));
+        }
 
         // A user's move reaches the processor through the parameter's own conversion.
         const double target = k.min + 0.3 * (k.max - k.min);
