@@ -15,7 +15,12 @@ namespace revolvatest
 {
 using Bytes = std::vector<std::uint8_t>;
 
-inline void put (Bytes& b, const char* fourcc) { b.insert (b.end(), fourcc, fourcc + 4); }
+inline void put (Bytes& b, const char* fourcc)
+{
+    // Byte by byte: GCC 12 misreads a range insert into an empty vector as an overflow.
+    for (int i = 0; i < 4; ++i)
+        b.push_back ((std::uint8_t) fourcc[i]);
+}
 inline void le16 (Bytes& b, std::uint32_t v) { b.push_back ((std::uint8_t) v); b.push_back ((std::uint8_t) (v >> 8)); }
 inline void le32 (Bytes& b, std::uint32_t v) { le16 (b, v & 0xFFFF); le16 (b, v >> 16); }
 inline void be16 (Bytes& b, std::uint32_t v) { b.push_back ((std::uint8_t) (v >> 8)); b.push_back ((std::uint8_t) v); }
