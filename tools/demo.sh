@@ -27,7 +27,8 @@ if [ $# -ge 1 ]; then
 else
   "$R" quorrel --dry "$OUT/input.wav" # the generated test signal, unprocessed
 fi
-spectrogram() { sox "$1" -n remix - spectrogram -x 800 -y 257 -t "$2" -o "${1%.wav}.png"; }
+# Debian 12's sox refuses the title and comment options; the file name says what it shows.
+spectrogram() { sox "$1" -n remix - spectrogram -x 800 -y 257 -o "${1%.wav}.png"; }
 spectrogram "$OUT/input.wav" "input"
 
 render() { # plugin name options...
