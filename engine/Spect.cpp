@@ -340,25 +340,36 @@ void spect::cartToPolar (const float* src, float* dst) const noexcept
     }
 }
 
+namespace
+{
+/** One bin back to cartesian; counts a phase beyond the fast sine's range. */
+inline void binToCart (float m, float ph, float& re, float& im, int& outOfRange) noexcept
+{
+    float sn, cs;
+    veltrane::sinCosRounded (ph, sn, cs);
+    outOfRange += std::fabs (ph) <= veltrane::sinCosRoundedLimit ? 0 : 1;
+    const bool silent = m == 0.0f || m != m;
+    re = silent ? 0.0f : m * cs;
+    im = silent ? 0.0f : -(m * sn);
+}
+} // namespace
+
 void spect::polarToCart (const float* src, float* dst) const noexcept
 {
     const int n = fftSize;
     const int half = n / 2;
-    bool needLibrary = false;
-    for (int k = 0; k <= half; ++k)
+    int outOfRange = 0;
+    float unused;
+    binToCart (src[0], src[1], dst[0], unused, outOfRange);
+    for (int k = 1; k < half; ++k)
     {
-        const float m = src[2 * k];
-        const float ph = src[2 * k + 1];
-        float sn, cs;
-        veltrane::sinCosRounded (ph, sn, cs);
-        needLibrary |= ! (std::fabs (ph) <= veltrane::sinCosRoundedLimit);
-        const bool silent = m == 0.0f || std::isnan (m);
-        const float re = silent ? 0.0f : m * cs;
-        const float im = silent ? 0.0f : -(m * sn);
+        float re, im;
+        binToCart (src[2 * k], src[2 * k + 1], re, im, outOfRange);
         dst[k] = re;
-        if (k != 0 && k != half)
-            dst[n - k] = im;
+        dst[n - k] = im;
     }
+    binToCart (src[2 * half], src[2 * half + 1], dst[half], unused, outOfRange);
+    const bool needLibrary = outOfRange > 0;
     if (! needLibrary)
         return;
     // Huge or non-finite phases, which only hostile parameter values produce.
