@@ -395,6 +395,12 @@ TEST_F (RevolvaEditor, MatchesReferenceImages)
         EXPECT_EQ (image.getHeight(), juce::roundToInt (414 * scale));
         const auto name = "revolva-default@" + juce::String ((int) scale) + "x.png";
         EXPECT_TRUE (veltrane::test::matchesReference (image, referenceDir().getChildFile (name)));
+        if (scale == 1.0f && veltrane::test::updatingReferences())
+        {
+            // The README's screenshot is the 1x reference.
+            const auto docs = juce::File (VELTRANE_TEST_DATA_DIR).getSiblingFile ("docs");
+            EXPECT_TRUE (veltrane::test::writePng (image, docs.getChildFile ("revolva-editor.png")));
+        }
     }
 }
 

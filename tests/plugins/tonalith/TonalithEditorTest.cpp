@@ -184,7 +184,14 @@ TEST_F (TonalithEditor, OutlandishParameterValuesAreShownSafely)
 TEST_F (TonalithEditor, MatchesReferenceImages)
 {
     rig.tick();
-    EXPECT_TRUE (veltrane::test::matchesReference (rig.render (1.0f), referenceDir().getChildFile ("tonalith-default@1x.png")));
+    const auto image = rig.render (1.0f);
+    EXPECT_TRUE (veltrane::test::matchesReference (image, referenceDir().getChildFile ("tonalith-default@1x.png")));
+    if (veltrane::test::updatingReferences())
+    {
+        // The README's screenshot is the 1x reference.
+        const auto docs = juce::File (VELTRANE_TEST_DATA_DIR).getSiblingFile ("docs");
+        EXPECT_TRUE (veltrane::test::writePng (image, docs.getChildFile ("tonalith-editor.png")));
+    }
 
     setHostScaled (P::pitchshiftParam, 7.0f);
     setHostScaled (P::octaveParam, -1.0f);
