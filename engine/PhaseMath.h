@@ -4,6 +4,23 @@
 
 namespace veltrane
 {
+/** Wraps a phase (difference) into -pi..pi by whole turns, one subtraction or addition at a
+    time as the kernels specify, with pi and twoPi the engine's single-precision constants.
+    A value that is not finite counts as 0 and a huge one is reduced first, so the loops
+    always end after a few steps whatever a restored parameter holds. */
+inline float wrapPhase (float d, float pi, float twoPi) noexcept
+{
+    if (! std::isfinite (d))
+        return 0.0f;
+    if (std::fabs (d) > 64.0f * pi)
+        d = std::remainder (d, twoPi);
+    while (d > pi)
+        d -= twoPi;
+    while (d < -pi)
+        d += twoPi;
+    return d;
+}
+
 /** atan2(y, x) of floats, evaluated in double and rounded once to float, so it agrees with
     a correctly rounded atan2f (a float atan2 call per bin costs more than the transforms).
     Branch-free, so loops over bins vectorise. Signed zeros follow atan2; results for

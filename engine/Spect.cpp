@@ -293,15 +293,20 @@ void spect::synthesiseChannel (int c) noexcept
         acc[m] += t[m - firstRun] * w[m] * g;
 }
 
-void spect::processFFTBlock()
+void spect::advanceRotations() noexcept
 {
-    updateFFT();
     const int mask = fftSize - 1;
     for (int c = 0; c < maxChannels; ++c)
     {
         analysisRotation[c] = (analysisRotation[c] + hop) & mask;
         synthesisRotation[c] = (synthesisRotation[c] + hop) & mask;
     }
+}
+
+void spect::processFFTBlock()
+{
+    updateFFT();
+    advanceRotations();
     for (int c = 0; c <= stereo; ++c)
         shiftAccumulator (c);
     for (int c = 0; c <= stereo; ++c)

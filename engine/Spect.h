@@ -92,6 +92,7 @@ protected:
     }
 
     void rebuildWindows();
+    void advanceRotations() noexcept;          // every rotation index moves on by one hop
     void analyseChannel (int c) noexcept;      // history shift, rotation, window, forward
     void synthesiseChannel (int c) noexcept;   // inverse, rotation, window, overlap-add
     void shiftAccumulator (int c) noexcept;

@@ -1,5 +1,6 @@
 #include "QuorrelAudioProcessor.h"
 
+#include "PhaseMath.h"
 #include "QuorrelAudioProcessorEditor.h"
 
 #include <cmath>
@@ -24,20 +25,6 @@ const veltrane::ParameterInfo quorrelParameters[] = {
 
 const veltrane::PluginIdentity quorrelIdentity { "++quorrel", "quorrel", false, true };
 
-/** Wraps into -pi..pi by whole turns as the phase rebuild does; values that are not
-    finite count as no advance, and huge ones are reduced first so the loops end. */
-inline float wrapAdvance (float d, float pi, float twoPi) noexcept
-{
-    if (! std::isfinite (d))
-        return 0.0f;
-    if (std::fabs (d) > 64.0f * pi)
-        d = std::remainder (d, twoPi);
-    while (d > pi)
-        d -= twoPi;
-    while (d < -pi)
-        d += twoPi;
-    return d;
-}
 } // namespace
 
 QuorrelAudioProcessor::QuorrelAudioProcessor()
@@ -200,7 +187,7 @@ void QuorrelAudioProcessor::processChannel (int c, int bins, int shift) noexcept
         measured[i] = phi;
         const float r = (float) ((double) draw() * (1.0 / 2147483648.0) - 1.0);
         float delta = r * noise * twoPi + (offset + keep * d);
-        delta = wrapAdvance (delta, pi, twoPi);
+        delta = veltrane::wrapPhase (delta, pi, twoPi);
         float acc = accumulated[i] + delta;
         // The running phase is never wrapped in the rebuild itself; keep it small enough
         // that float resolution does not erode it over hours of playing.

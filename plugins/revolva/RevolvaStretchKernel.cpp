@@ -28,22 +28,7 @@ void ChannelState::clearArrays() noexcept
 
 namespace
 {
-/** Wraps into [-pi, pi] by whole turns; values that are not finite become 0 and huge
-    ones are reduced first, so the loops always end. */
-inline float wrapPhase (float x, float pi, float twoPi) noexcept
-{
-    if (! std::isfinite (x))
-        return 0.0f;
-    if (std::fabs (x) > 64.0f * pi)
-        x = std::remainder (x, twoPi);
-    while (x > pi)
-        x -= twoPi;
-    while (x < -pi)
-        x += twoPi;
-    return x;
-}
-
-/** One turn each way: for |x| <= 2.5 pi the same value as wrapPhase, without branches. */
+/** One turn each way: for |x| <= 2.5 pi the same value as veltrane::wrapPhase, without branches. */
 inline float wrapOnce (float x, float pi, float twoPi) noexcept
 {
     x = x > pi ? x - twoPi : x;
@@ -373,7 +358,7 @@ void RevolvaAudioProcessor::stretchShift (float* out, const float* in, float* ph
     else
         for (int k = 0; k < half; ++k)
         {
-            const float delta = wrapPhase (inFreq[k], piF, twoPiF);
+            const float delta = veltrane::wrapPhase (inFreq[k], piF, twoPiF);
             inFreq[k] = ((float) k * invN + delta * hopRatio * invTwoPiHs) * ratio * pitchBend;
         }
 

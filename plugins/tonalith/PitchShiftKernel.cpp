@@ -1,6 +1,6 @@
 #include "PitchShiftKernel.h"
 
-#include "PhaseWrap.h"
+#include "PhaseMath.h"
 #include "ScaleSieve.h"
 
 #include <algorithm>
@@ -111,7 +111,7 @@ void PitchShiftKernel::process (float* out, float* polar, float* shiftedPolar, f
     for (int k = 0; k < h; ++k)
     {
         const float phase = polar[2 * k + 1];
-        const float d = wrapPhase (lastPhase[k] - phase, pi, twoPi);
+        const float d = veltrane::wrapPhase (lastPhase[k] - phase, pi, twoPi);
         lastPhase[k] = phase;
         float f = ((float) k * inverseN + d * inverseHopTwoPi) * ratio;
         if (sieve != nullptr && ! sieve->apply (f, 1.0f))
@@ -145,8 +145,8 @@ void PitchShiftKernel::process (float* out, float* polar, float* shiftedPolar, f
             dst[0] += m;
             continue;
         }
-        float phi = wrapPhase (((float) target * inverseN - f) * hopTwoPi, pi, twoPi);
-        phi = wrapPhase (phi + shiftPhase[target], pi, twoPi);
+        float phi = veltrane::wrapPhase (((float) target * inverseN - f) * hopTwoPi, pi, twoPi);
+        phi = veltrane::wrapPhase (phi + shiftPhase[target], pi, twoPi);
         dst[0] = m;
         dst[1] = phi;
         shiftPhase[target] = phi;

@@ -1,6 +1,6 @@
 #include "SineBank.h"
 
-#include "PhaseWrap.h"
+#include "PhaseMath.h"
 #include "ScaleSieve.h"
 
 #include <cmath>
@@ -118,7 +118,7 @@ void SineBank::render (float* output, float* polar, float* state, float* lastPha
     for (int i = 0; i < count; ++i)
     {
         const float phase = polar[2 * i + 1];
-        const float e = wrapPhase (lastPhase[i] - phase, s.pi, s.twoPi);
+        const float e = veltrane::wrapPhase (lastPhase[i] - phase, s.pi, s.twoPi);
         lastPhase[i] = phase;
         float target = (float) i * d + e * g;
         float a = polar[2 * i];

@@ -203,12 +203,7 @@ void TonalithAudioProcessor::processFFTBlock()
     updateTransformSize();
     updateWorkingValues();
 
-    const int mask = fftSize - 1;
-    for (int c = 0; c < maxChannels; ++c)
-    {
-        analysisRotation[c] = (analysisRotation[c] + hop) & mask;
-        synthesisRotation[c] = (synthesisRotation[c] + hop) & mask;
-    }
+    advanceRotations();
     for (int c = 0; c <= stereo; ++c)
         shiftAccumulator (c);
 
