@@ -12,7 +12,10 @@
 // The per-bin loops are compiled twice, for plain x86-64 and for AVX2 (twice the lanes for
 // their double-precision phase maths), and the loader picks the one the processor runs.
 // The results are the same bits: no fused multiply-add, IEEE division and square root.
-#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__))
+// Sanitizer builds keep the plain loops: the loader runs the clone resolver before the
+// sanitizer's runtime is up.
+#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__)) \
+    && ! defined(__SANITIZE_THREAD__) && ! defined(__SANITIZE_ADDRESS__)
  #define VELTRANE_BIN_LOOP __attribute__ ((target_clones ("avx2", "default"), noinline))
 #else
  #define VELTRANE_BIN_LOOP

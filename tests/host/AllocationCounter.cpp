@@ -3,11 +3,11 @@
 #include <csignal>
 #include <cstdlib>
 
-// glibc's own allocator entry points; the replacements below count and delegate to them.
-extern "C" void* __libc_malloc (std::size_t);
-extern "C" void* __libc_calloc (std::size_t, std::size_t);
-extern "C" void* __libc_realloc (void*, std::size_t);
-extern "C" void* __libc_memalign (std::size_t, std::size_t);
+#if ! defined(__SANITIZE_THREAD__) && ! defined(__SANITIZE_ADDRESS__)
+ #define VELTRANE_COUNT_ALLOCATIONS 1
+#else
+ #define VELTRANE_COUNT_ALLOCATIONS 0 // sanitizers bring their own allocator
+#endif
 
 namespace
 {
@@ -28,6 +28,14 @@ inline void note() noexcept
     }
 }
 } // namespace
+
+#if VELTRANE_COUNT_ALLOCATIONS
+// glibc's own allocator entry points; the replacements below count and delegate to them.
+extern "C" void* __libc_malloc (std::size_t);
+extern "C" void* __libc_calloc (std::size_t, std::size_t);
+extern "C" void* __libc_realloc (void*, std::size_t);
+extern "C" void* __libc_memalign (std::size_t, std::size_t);
+
 
 // Defined in the executable, these take precedence over libc's for every library the
 // process loads, hosted plug-ins included.
@@ -59,8 +67,12 @@ extern "C" int posix_memalign (void** out, std::size_t alignment, std::size_t n)
     return 0;
 }
 
+#endif
+
 namespace veltrane::testing
 {
+bool AllocationCounter::available() { return VELTRANE_COUNT_ALLOCATIONS != 0; }
+
 AllocationCounter::AllocationCounter()
 {
     allocations = 0;

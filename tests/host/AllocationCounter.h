@@ -12,5 +12,7 @@ public:
     AllocationCounter();
     ~AllocationCounter();
     std::size_t count() const;
+    /** False in sanitizer builds, whose allocator cannot be replaced. */
+    static bool available();
 };
 } // namespace veltrane::testing
