@@ -1,7 +1,6 @@
 #include "DurafoldAudioProcessorEditor.h"
 
 #include "DurafoldAudioProcessor.h"
-#include "PanelColours.h"
 #include "PanelPainter.h"
 
 #include <limits>
@@ -13,7 +12,7 @@ constexpr float dimmed = 0.5f; // opacity of the knobs the current mode does not
 } // namespace
 
 DurafoldAudioProcessorEditor::DurafoldAudioProcessorEditor (DurafoldAudioProcessor& p)
-    : juce::AudioProcessorEditor (p), processor (p)
+    : veltrane::PanelEditor (p), processor (p)
 {
     lastShown.fill (std::numeric_limits<float>::quiet_NaN());
 
@@ -31,50 +30,8 @@ DurafoldAudioProcessorEditor::DurafoldAudioProcessorEditor (DurafoldAudioProcess
     addKnob (mix, "mixslider", P::wetdryParam, 0.0, 100.0, 0.0, { 342, 6, 36, 36 });
 
     setSize (editorWidth, editorHeight);
-    setLookAndFeel (&lookAndFeel);
-
-    using veltrane::setPanelColour;
-    setPanelColour (*this, lookAndFeel, vel01LAF::accentColourId, juce::Colour (0xffe15d44u));
-    setPanelColour (*this, lookAndFeel, vel01LAF::hubColourId, juce::Colour (0xff808080u));
-    setPanelColour (*this, lookAndFeel, vel01LAF::faceColourId, juce::Colours::white);
-    setPanelColour (*this, lookAndFeel, vel01LAF::mainColourId, juce::Colours::black);
-    setPanelColour (*this, lookAndFeel, vel01LAF::textColourId, juce::Colours::black);
-
-    startTimer (timerIntervalMs);
-}
-
-DurafoldAudioProcessorEditor::~DurafoldAudioProcessorEditor()
-{
-    stopTimer();
-    setLookAndFeel (nullptr);
-}
-
-void DurafoldAudioProcessorEditor::addKnob (Knob& knob, const char* name, int parameter, double min, double max,
-                                            double step, juce::Rectangle<int> bounds, double skew)
-{
-    auto& s = knob.slider;
-    knob.parameter = parameter;
-    knob.bounds = bounds;
-    s.setName (name);
-    s.setComponentID (name);
-    s.setSliderStyle (juce::Slider::RotaryHorizontalVerticalDrag);
-    s.setTextBoxStyle (juce::Slider::NoTextBox, true, 0, 0);
-    s.setRange (min, max, step);
-    s.setSkewFactor (skew);
-    s.setBounds (bounds);
-    s.addListener (this);
-    addAndMakeVisible (s);
-}
-
-void DurafoldAudioProcessorEditor::addSwitch (juce::ToggleButton& button, const char* name, juce::Rectangle<int> bounds)
-{
-    button.setName (name);
-    button.setComponentID (name);
-    button.setButtonText (name);
-    button.setClickingTogglesState (true);
-    button.setBounds (bounds);
-    button.addListener (this);
-    addAndMakeVisible (button);
+    installPanel ({ juce::Colours::black, juce::Colours::white, juce::Colours::black, juce::Colour (0xff808080u),
+                    juce::Colour (0xffe15d44u) });
 }
 
 void DurafoldAudioProcessorEditor::resized()
@@ -151,10 +108,7 @@ void DurafoldAudioProcessorEditor::timerCallback()
         follow (*k);
 
     if (follow (color))
-    {
-        veltrane::applyPanelColours (*this, lookAndFeel, veltrane::panelColoursFor (lastShown[P::colorParam]));
-        repaint();
-    }
+        recolour (lastShown[P::colorParam]);
 
     // Every tick: the level knobs carry the meters, which move while the gains stay put.
     for (auto* k : { &outlevel, &inlevel })

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "vel01LAF.h"
-
-#include <juce_audio_processors/juce_audio_processors.h>
+#include "PanelEditor.h"
 
 #include <array>
 
@@ -12,14 +10,10 @@ class DurafoldAudioProcessor;
     the mix knob, input and output level knobs with their meters, the "granular"/"pvoc"
     and "tempolock" switches and a tiny knob that recolours the window. It follows the
     parameters on a 50 ms timer and writes user gestures back with setScaledParameter. */
-class DurafoldAudioProcessorEditor : public juce::AudioProcessorEditor,
-                                     public juce::Timer,
-                                     public juce::Slider::Listener,
-                                     public juce::Button::Listener
+class DurafoldAudioProcessorEditor : public veltrane::PanelEditor
 {
 public:
     explicit DurafoldAudioProcessorEditor (DurafoldAudioProcessor& p);
-    ~DurafoldAudioProcessorEditor() override;
 
     void paint (juce::Graphics& g) override;
     void resized() override;
@@ -28,28 +22,13 @@ public:
     void timerCallback() override;
 
     static constexpr int editorWidth = 474, editorHeight = 186; // pixels
-    static constexpr int timerIntervalMs = 50;
-
-    vel01LAF& getLookAndFeelInstance() noexcept { return lookAndFeel; }
 
 private:
-    /** A knob and the parameter it shows. */
-    struct Knob
-    {
-        juce::Slider slider;
-        int parameter = 0;
-        juce::Rectangle<int> bounds;
-    };
-
-    void addKnob (Knob& knob, const char* name, int parameter, double min, double max, double step,
-                  juce::Rectangle<int> bounds, double skew = 1.0);
-    void addSwitch (juce::ToggleButton& button, const char* name, juce::Rectangle<int> bounds);
     /** Shows a changed parameter on a knob without a change message; true when it was new. */
     bool follow (Knob& knob);
     void showMode (float value);
 
     DurafoldAudioProcessor& processor;
-    vel01LAF lookAndFeel; // declared first: the controls go before it
 
     Knob stretch, rate, voices, bands, grainsize, shimmer, color, outlevel, inlevel, mix;
     juce::ToggleButton mode, tempolock;

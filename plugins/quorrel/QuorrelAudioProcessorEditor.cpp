@@ -1,10 +1,8 @@
 #include "QuorrelAudioProcessorEditor.h"
 
-#include "PanelColours.h"
 #include "PanelPainter.h"
 #include "QuorrelAudioProcessor.h"
 
-#include <cmath>
 #include <limits>
 
 namespace
@@ -14,12 +12,11 @@ const juce::Colour halfBlack (0x7f000000u);
 } // namespace
 
 QuorrelAudioProcessorEditor::QuorrelAudioProcessorEditor (QuorrelAudioProcessor& p)
-    : juce::AudioProcessorEditor (p), processor (p)
+    : veltrane::PanelEditor (p), processor (p)
 {
     lastShown.fill (std::numeric_limits<float>::quiet_NaN());
 
-    addKnob (bands, "bandsslider", P::bandsParam, 8.0, 8192.0, 0.0, { 6, 48, 84, 84 });
-    bands.slider.setSkewFactor (0.3);
+    addKnob (bands, "bandsslider", P::bandsParam, 8.0, 8192.0, 0.0, { 6, 48, 84, 84 }, 0.3);
     addKnob (bandshift, "bandshiftslider", P::bandshiftParam, -50.0, 50.0, 1.0, { 100, 48, 84, 84 });
     addKnob (phaseshift, "phaseshiftslider", P::phaseshiftParam, -3.14, 3.14, 0.0, { 195, 48, 84, 84 });
     addKnob (phasenull, "phasenullslider", P::phasenullParam, 0.0, 100.0, 0.0, { 289, 48, 84, 84 });
@@ -33,50 +30,9 @@ QuorrelAudioProcessorEditor::QuorrelAudioProcessorEditor (QuorrelAudioProcessor&
     addSwitch (phasereset, "phasereset", { 112, 150, 96, 18 });
 
     setSize (editorWidth, editorHeight);
-    setLookAndFeel (&lookAndFeel);
-
-    using veltrane::setPanelColour;
-    setPanelColour (*this, lookAndFeel, vel01LAF::mainColourId, juce::Colour::fromHSV (0.666f, 1.0f, 0.0f, 1.0f));
-    setPanelColour (*this, lookAndFeel, vel01LAF::faceColourId, juce::Colour::fromHSV (0.333f, 0.0f, 1.0f, 1.0f));
-    setPanelColour (*this, lookAndFeel, vel01LAF::textColourId, juce::Colour::fromRGB (0, 0, 0));
-    setPanelColour (*this, lookAndFeel, vel01LAF::hubColourId, juce::Colour::fromHSV (0.0f, 0.0f, 0.5f, 1.0f));
-    setPanelColour (*this, lookAndFeel, vel01LAF::accentColourId, juce::Colour::fromRGB (220, 200, 102));
-    repaint();
-
-    startTimer (timerIntervalMs);
-}
-
-QuorrelAudioProcessorEditor::~QuorrelAudioProcessorEditor()
-{
-    stopTimer();
-    // The controls are members declared after the look and feel, so they go first; the
-    // editor itself must let go of the look and feel before it is destroyed.
-    setLookAndFeel (nullptr);
-}
-
-void QuorrelAudioProcessorEditor::addKnob (Knob& knob, const char* name, int parameter, double min, double max,
-                                           double step, juce::Rectangle<int> bounds)
-{
-    auto& s = knob.slider;
-    knob.parameter = parameter;
-    s.setName (name);
-    s.setComponentID (name);
-    s.setSliderStyle (juce::Slider::RotaryHorizontalVerticalDrag);
-    s.setTextBoxStyle (juce::Slider::NoTextBox, true, 0, 0);
-    s.setRange (min, max, step);
-    s.setBounds (bounds);
-    s.addListener (this);
-    addAndMakeVisible (s);
-}
-
-void QuorrelAudioProcessorEditor::addSwitch (juce::ToggleButton& button, const char* name, juce::Rectangle<int> bounds)
-{
-    button.setName (name);
-    button.setComponentID (name);
-    button.setButtonText (name);
-    button.setBounds (bounds);
-    button.addListener (this);
-    addAndMakeVisible (button);
+    installPanel ({ juce::Colour::fromHSV (0.666f, 1.0f, 0.0f, 1.0f), juce::Colour::fromHSV (0.333f, 0.0f, 1.0f, 1.0f),
+                    juce::Colour::fromRGB (0, 0, 0), juce::Colour::fromHSV (0.0f, 0.0f, 0.5f, 1.0f),
+                    juce::Colour::fromRGB (220, 200, 102) });
 }
 
 void QuorrelAudioProcessorEditor::resized()
@@ -126,20 +82,8 @@ void QuorrelAudioProcessorEditor::buttonClicked (juce::Button* button)
 
 bool QuorrelAudioProcessorEditor::follow (Knob& knob, juce::NotificationType notification)
 {
-    const float s = processor.getScaledParameter (knob.parameter);
-    auto& last = lastShown[(size_t) knob.parameter];
-    // A restored state can hold NaN or infinity; the knob keeps what it showed.
-    if (s == last || ! std::isfinite (s))
-        return false;
-    last = s;
-    knob.slider.setValue (s, notification);
-    return true;
-}
-
-void QuorrelAudioProcessorEditor::recolour (float c)
-{
-    veltrane::applyPanelColours (*this, lookAndFeel, veltrane::panelColoursFor (c));
-    repaint();
+    return showOnKnob (knob, processor.getScaledParameter (knob.parameter), lastShown[(size_t) knob.parameter],
+                       notification);
 }
 
 void QuorrelAudioProcessorEditor::timerCallback()

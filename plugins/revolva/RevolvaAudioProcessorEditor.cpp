@@ -1,6 +1,5 @@
 #include "RevolvaAudioProcessorEditor.h"
 
-#include "PanelColours.h"
 #include "PanelPainter.h"
 #include "RevolvaAudioProcessor.h"
 
@@ -18,8 +17,9 @@ bool same (float a, float b) noexcept { return a == b || (a != a && b != b); }
 juce::Rectangle<int> rowBounds (int x, int y0, int layer, int w, int h) { return { x, y0 + 60 * layer, w, h }; }
 } // namespace
 
+// Its controls carry no component IDs and keep the text box size they always had.
 RevolvaAudioProcessorEditor::RevolvaAudioProcessorEditor (RevolvaAudioProcessor& p)
-    : juce::AudioProcessorEditor (p), processor (p)
+    : veltrane::PanelEditor (p, { false, 80, 20 }), processor (p)
 {
     lastSeen.fill (std::numeric_limits<float>::quiet_NaN());
 
@@ -64,17 +64,8 @@ RevolvaAudioProcessorEditor::RevolvaAudioProcessorEditor (RevolvaAudioProcessor&
     }
 
     setSize (editorWidth, editorHeight);
-    setLookAndFeel (&lookAndFeel);
-
-    using veltrane::setPanelColour;
-    setPanelColour (*this, lookAndFeel, vel01LAF::mainColourId, juce::Colour::fromHSV (0.666f, 1.0f, 0.0f, 1.0f));
-    setPanelColour (*this, lookAndFeel, vel01LAF::faceColourId, juce::Colour (0xffffffffu));
-    setPanelColour (*this, lookAndFeel, vel01LAF::textColourId, juce::Colour (0xff000000u));
-    setPanelColour (*this, lookAndFeel, vel01LAF::hubColourId, juce::Colour (0xff808080u));
-    setPanelColour (*this, lookAndFeel, vel01LAF::accentColourId, juce::Colour (0xff55b4b0u));
-    repaint();
-
-    startTimer (timerIntervalMs);
+    installPanel ({ juce::Colour::fromHSV (0.666f, 1.0f, 0.0f, 1.0f), juce::Colour (0xffffffffu),
+                    juce::Colour (0xff000000u), juce::Colour (0xff808080u), juce::Colour (0xff55b4b0u) });
 }
 
 RevolvaAudioProcessorEditor::~RevolvaAudioProcessorEditor()
@@ -82,32 +73,6 @@ RevolvaAudioProcessorEditor::~RevolvaAudioProcessorEditor()
     stopTimer();
     alive.reset(); // an answer that arrives from now on is dropped
     chooser.reset();
-    // The controls are members declared after the look and feel, so they go first; the
-    // editor itself must let go of the look and feel before it is destroyed.
-    setLookAndFeel (nullptr);
-}
-
-void RevolvaAudioProcessorEditor::addKnob (Knob& knob, const char* name, int parameter, double min, double max,
-                                           double step, juce::Rectangle<int> bounds)
-{
-    auto& s = knob.slider;
-    knob.parameter = parameter;
-    s.setName (name);
-    s.setSliderStyle (juce::Slider::RotaryHorizontalVerticalDrag);
-    s.setTextBoxStyle (juce::Slider::NoTextBox, true, 80, 20);
-    s.setRange (min, max, step);
-    s.setBounds (bounds);
-    s.addListener (this);
-    addAndMakeVisible (s);
-}
-
-void RevolvaAudioProcessorEditor::addSwitch (juce::ToggleButton& button, const char* name, juce::Rectangle<int> bounds)
-{
-    button.setName (name);
-    button.setButtonText (name);
-    button.setBounds (bounds);
-    button.addListener (this);
-    addAndMakeVisible (button);
 }
 
 void RevolvaAudioProcessorEditor::resized()
@@ -189,14 +154,7 @@ void RevolvaAudioProcessorEditor::buttonClicked (juce::Button* button)
 
 bool RevolvaAudioProcessorEditor::follow (Knob& knob)
 {
-    const float s = processor.getScaledParameter (knob.parameter);
-    auto& last = lastSeen[(size_t) knob.parameter];
-    // A restored state can hold NaN or infinity; the knob keeps what it showed.
-    if (s == last || ! std::isfinite (s))
-        return false;
-    last = s;
-    knob.slider.setValue (s, juce::dontSendNotification);
-    return true;
+    return showOnKnob (knob, processor.getScaledParameter (knob.parameter), lastSeen[(size_t) knob.parameter]);
 }
 
 bool RevolvaAudioProcessorEditor::changedSwitch (int parameter, float& value)
@@ -267,12 +225,6 @@ void RevolvaAudioProcessorEditor::followSelector (int layer)
         selector.endMarker = end;
         selector.repaint();
     }
-}
-
-void RevolvaAudioProcessorEditor::recolour (float c)
-{
-    veltrane::applyPanelColours (*this, lookAndFeel, veltrane::panelColoursFor (c));
-    repaint();
 }
 
 void RevolvaAudioProcessorEditor::timerCallback()

@@ -1,9 +1,7 @@
 #pragma once
 
+#include "PanelEditor.h"
 #include "WaveSelector.h"
-#include "vel01LAF.h"
-
-#include <juce_audio_processors/juce_audio_processors.h>
 
 #include <array>
 #include <functional>
@@ -17,15 +15,11 @@ class RevolvaAudioProcessor;
     meters and a tiny colour knob. A 50 ms timer brings the controls in line with the
     parameters, copies changed layer pictures into the selectors, and loads or clears a
     layer when its file switch changes. */
-class RevolvaAudioProcessorEditor : public juce::AudioProcessorEditor,
-                                    public juce::Timer,
-                                    public juce::Slider::Listener,
-                                    public juce::Button::Listener
+class RevolvaAudioProcessorEditor : public veltrane::PanelEditor
 {
 public:
     static constexpr int numLayers = 4;
     static constexpr int editorWidth = 474, editorHeight = 414; // pixels
-    static constexpr int timerIntervalMs = 50;
 
     explicit RevolvaAudioProcessorEditor (RevolvaAudioProcessor& p);
     ~RevolvaAudioProcessorEditor() override;
@@ -52,7 +46,6 @@ public:
     /** True while a file request waits for its answer. */
     bool isFileRequestOpen() const noexcept { return requestLayer >= 0; }
 
-    vel01LAF& getLookAndFeelInstance() noexcept { return lookAndFeel; }
     juce::Slider& pitchKnob (int layer) { return pitch[(size_t) layer].slider; }
     juce::Slider& levelKnob (int layer) { return level[(size_t) layer].slider; }
     juce::ToggleButton& playSwitch (int layer) { return play[(size_t) layer]; }
@@ -62,16 +55,6 @@ public:
     WaveSelector& waveSelector (int layer) { return *selectors[(size_t) layer]; }
 
 private:
-    /** A knob and the parameter it drives. */
-    struct Knob
-    {
-        juce::Slider slider;
-        int parameter = 0;
-    };
-
-    void addKnob (Knob& knob, const char* name, int parameter, double min, double max, double step,
-                  juce::Rectangle<int> bounds);
-    void addSwitch (juce::ToggleButton& button, const char* name, juce::Rectangle<int> bounds);
     void setNormalizedNotifyingHost (int parameter, float value);
     /** Shows a changed parameter on a knob without notification; true when it was new. */
     bool follow (Knob& knob);
@@ -80,10 +63,8 @@ private:
     void followSwitch (juce::ToggleButton& button, int parameter);
     void followFileSwitch (int layer);
     void followSelector (int layer);
-    void recolour (float c);
 
     RevolvaAudioProcessor& processor;
-    vel01LAF lookAndFeel; // declared first: the controls go before it
 
     Knob color, outlevel, inlevel, stretch, attack, release, bands, bpm;
     std::array<Knob, numLayers> pitch, level;

@@ -1,6 +1,5 @@
 #include "TonalithAudioProcessorEditor.h"
 
-#include "PanelColours.h"
 #include "PanelPainter.h"
 #include "TonalithAudioProcessor.h"
 
@@ -27,7 +26,7 @@ bool TonalithAudioProcessorEditor::isSharpKey (int k)
 }
 
 TonalithAudioProcessorEditor::TonalithAudioProcessorEditor (TonalithAudioProcessor& p)
-    : juce::AudioProcessorEditor (p), processor (p)
+    : veltrane::PanelEditor (p), processor (p)
 {
     lastShown.fill (std::numeric_limits<float>::quiet_NaN());
 
@@ -35,8 +34,7 @@ TonalithAudioProcessorEditor::TonalithAudioProcessorEditor (TonalithAudioProcess
     addKnob (pitch, "pitchslider", P::pitchshiftParam, -12.0, 12.0, 1.0, { 6, 48, 72, 72 });
     addKnob (cents, "centsslider", P::centsParam, -100.0, 100.0, 1.0, { 84, 48, 72, 72 });
     addKnob (octave, "octaveslider", P::octaveParam, -3.0, 3.0, 1.0, { 162, 48, 72, 72 });
-    addKnob (bands, "bandsslider", P::bandsParam, 8.0, 8192.0, 0.0, { 318, 48, 72, 72 });
-    bands.slider.setSkewFactor (0.3);
+    addKnob (bands, "bandsslider", P::bandsParam, 8.0, 8192.0, 0.0, { 318, 48, 72, 72 }, 0.3);
     addKnob (harmonics, "harmonicsslider", P::harmonicsParam, -20.0, 20.0, 1.0, { 396, 48, 72, 72 });
     for (auto* k : { &partialgate, &pitch, &cents, &octave, &bands, &harmonics })
         k->slider.setColour (juce::Slider::rotarySliderFillColourId, halfBlack);
@@ -61,53 +59,9 @@ TonalithAudioProcessorEditor::TonalithAudioProcessorEditor (TonalithAudioProcess
     }
 
     setSize (editorWidth, editorHeight);
-    setLookAndFeel (&lookAndFeel);
-
-    using veltrane::setPanelColour;
-    setPanelColour (*this, lookAndFeel, vel01LAF::mainColourId, juce::Colour::fromHSV (0.666f, 1.0f, 0.0f, 1.0f));
-    setPanelColour (*this, lookAndFeel, vel01LAF::faceColourId, juce::Colour (0xffffffffu));
-    setPanelColour (*this, lookAndFeel, vel01LAF::textColourId, juce::Colour (0xff000000u));
-    setPanelColour (*this, lookAndFeel, vel01LAF::hubColourId, juce::Colour (0xff808080u));
-    setPanelColour (*this, lookAndFeel, vel01LAF::accentColourId, juce::Colour (0xffdfcfbeu));
+    installPanel ({ juce::Colour::fromHSV (0.666f, 1.0f, 0.0f, 1.0f), juce::Colour (0xffffffffu),
+                    juce::Colour (0xff000000u), juce::Colour (0xff808080u), juce::Colour (0xffdfcfbeu) });
     resized();
-    repaint();
-
-    startTimer (timerIntervalMs);
-}
-
-TonalithAudioProcessorEditor::~TonalithAudioProcessorEditor()
-{
-    stopTimer();
-    // The controls are members declared after the look and feel, so they go first; the
-    // editor itself must let go of the look and feel before it is destroyed.
-    setLookAndFeel (nullptr);
-}
-
-void TonalithAudioProcessorEditor::addKnob (Knob& knob, const char* name, int parameter, double min, double max,
-                                            double step, juce::Rectangle<int> bounds)
-{
-    auto& s = knob.slider;
-    knob.parameter = parameter;
-    knob.bounds = bounds;
-    s.setName (name);
-    s.setComponentID (name);
-    s.setSliderStyle (juce::Slider::RotaryHorizontalVerticalDrag);
-    s.setTextBoxStyle (juce::Slider::NoTextBox, true, 0, 0);
-    s.setRange (min, max, step);
-    s.setBounds (bounds);
-    s.addListener (this);
-    addAndMakeVisible (s);
-}
-
-void TonalithAudioProcessorEditor::addSwitch (juce::ToggleButton& button, const char* name,
-                                              juce::Rectangle<int> bounds)
-{
-    button.setName (name);
-    button.setComponentID (name);
-    button.setButtonText (name);
-    button.setBounds (bounds);
-    button.addListener (this);
-    addAndMakeVisible (button);
 }
 
 void TonalithAudioProcessorEditor::resized()
@@ -166,14 +120,7 @@ void TonalithAudioProcessorEditor::buttonClicked (juce::Button* button)
 
 bool TonalithAudioProcessorEditor::follow (Knob& knob)
 {
-    const float s = processor.getScaledParameter (knob.parameter);
-    auto& last = lastShown[(size_t) knob.parameter];
-    // A restored state can hold NaN or infinity; the knob keeps what it showed.
-    if (s == last || ! std::isfinite (s))
-        return false;
-    last = s;
-    knob.slider.setValue (s, juce::dontSendNotification);
-    return true;
+    return showOnKnob (knob, processor.getScaledParameter (knob.parameter), lastShown[(size_t) knob.parameter]);
 }
 
 bool TonalithAudioProcessorEditor::switchChanged (int parameter, bool& on)
@@ -185,12 +132,6 @@ bool TonalithAudioProcessorEditor::switchChanged (int parameter, bool& on)
     last = v;
     on = v >= 0.5f;
     return true;
-}
-
-void TonalithAudioProcessorEditor::recolour (float c)
-{
-    veltrane::applyPanelColours (*this, lookAndFeel, veltrane::panelColoursFor (c));
-    repaint();
 }
 
 void TonalithAudioProcessorEditor::timerCallback()

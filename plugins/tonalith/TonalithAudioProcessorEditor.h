@@ -1,8 +1,6 @@
 #pragma once
 
-#include "vel01LAF.h"
-
-#include <juce_audio_processors/juce_audio_processors.h>
+#include "PanelEditor.h"
 
 #include <array>
 
@@ -13,14 +11,10 @@ class TonalithAudioProcessor;
     "sieve" switches, and a row of 37 note keys (MIDI notes 36..72) for the sieve. It
     follows the processor on a 50 ms timer and writes user gestures back with
     setScaledParameter; keys go to the processor's note queue. */
-class TonalithAudioProcessorEditor : public juce::AudioProcessorEditor,
-                                     public juce::Timer,
-                                     public juce::Slider::Listener,
-                                     public juce::Button::Listener
+class TonalithAudioProcessorEditor : public veltrane::PanelEditor
 {
 public:
     explicit TonalithAudioProcessorEditor (TonalithAudioProcessor& p);
-    ~TonalithAudioProcessorEditor() override;
 
     void paint (juce::Graphics& g) override;
     void resized() override;
@@ -29,7 +23,6 @@ public:
     void timerCallback() override;
 
     static constexpr int editorWidth = 474, editorHeight = 214; // pixels
-    static constexpr int timerIntervalMs = 50;
     static constexpr int numKeys = 37;
     static constexpr int lowestKeyNote = 36; // MIDI note of the first key
 
@@ -37,28 +30,14 @@ public:
     static juce::String keyName (int k);
     static bool isSharpKey (int k);
 
-    vel01LAF& getLookAndFeelInstance() noexcept { return lookAndFeel; }
-
 private:
-    struct Knob
-    {
-        juce::Slider slider;
-        int parameter = 0;
-        juce::Rectangle<int> bounds;
-    };
-
-    void addKnob (Knob& knob, const char* name, int parameter, double min, double max, double step,
-                  juce::Rectangle<int> bounds);
-    void addSwitch (juce::ToggleButton& button, const char* name, juce::Rectangle<int> bounds);
     /** Shows a changed parameter on a knob without notification; true when it was new. */
     bool follow (Knob& knob);
     /** Reads a switch parameter; true (with on = value >= 0.5) when it differs from the
         last value shown, which is unset before the first tick. */
     bool switchChanged (int parameter, bool& on);
-    void recolour (float c);
 
     TonalithAudioProcessor& processor;
-    vel01LAF lookAndFeel; // declared first: the controls go before it
 
     Knob partialgate, pitch, cents, octave, bands, harmonics, color, outlevel, inlevel;
     juce::ToggleButton just, fftout, sieve;
