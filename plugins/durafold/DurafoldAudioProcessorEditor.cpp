@@ -75,13 +75,9 @@ void DurafoldAudioProcessorEditor::buttonClicked (juce::Button* button)
 
 bool DurafoldAudioProcessorEditor::follow (Knob& knob)
 {
-    const float s = processor.getScaledParameter (knob.parameter);
-    auto& last = lastShown[(size_t) knob.parameter];
-    if (s == last)
-        return false;
-    last = s;
-    knob.slider.setValue (s, juce::dontSendNotification);
-    return true;
+    // Values that are not finite (a damaged restored state) leave the knob where it is.
+    return showOnKnob (knob, processor.getScaledParameter (knob.parameter), lastShown[(size_t) knob.parameter],
+                       juce::dontSendNotification);
 }
 
 void DurafoldAudioProcessorEditor::showMode (float value)
