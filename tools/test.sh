@@ -10,7 +10,12 @@ export CCACHE_DIR=${CCACHE_DIR:-$HOME/.ccache} CCACHE_BASEDIR=$PWD
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release
 cmake --build "$BUILD" -j"$JOBS"
 PREFIX=$(mktemp -d)
-trap 'rm -rf "$PREFIX"' EXIT
+# The tests run with a home folder of their own: LV2 hosts also scan ~/.lv2, and bundles a
+# user installed there (tools/demo.sh does) would shadow the ones under test.
+TESTHOME=$(mktemp -d)
+trap 'rm -rf "$PREFIX" "$TESTHOME"' EXIT
 cmake --install "$BUILD" --prefix "$PREFIX" > /dev/null
 export VELTRANE_PLUGIN_PREFIX="$PREFIX"
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$BUILD" --output-on-failure -j"$JOBS" --timeout 900
+# -noreset: the X server keeps its atoms between the many short test programs.
+HOME="$TESTHOME" xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
+  ctest --test-dir "$BUILD" --output-on-failure -j"$JOBS" --timeout 900

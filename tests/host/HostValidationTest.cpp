@@ -95,6 +95,7 @@ protected:
 
 TEST_P (HostValidation, InstantiatesRepeatedlyAndOpensItsEditor)
 {
+    prepareDisplayForWindows(); // before any plug-in: loading one may open the display
     for (int i = 0; i < 4; ++i)
     {
         auto p = load();
