@@ -6,10 +6,12 @@
 #include "Spect.h"
 #include "VeltraneProcessor.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 /** revolva: four loop layers, each recorded from the input or loaded from a sound file,
@@ -127,11 +129,14 @@ public:
     static constexpr int polarPlane = 32768;
 
     /** Magnitude band of a source bin, loudest first: band j holds bandLimits[j + 1] < m
-        <= bandLimits[j]; magnitudes above 1, at most 0.00001 or NaN give numBands. */
-    int bandOf (float m) const noexcept
+        <= bandLimits[j], and band 0 also every finite magnitude above 1 (partials louder
+        than about -6 dBFS); magnitudes at most 0.00001, infinite or NaN give numBands. */
+    int bandOf (float magnitude) const noexcept
     {
         // Without branches: magnitudes are noise-like, so a branch would often be mispredicted.
-        const std::uint32_t inside = (std::uint32_t) -(int) ((m > bandLimits[numBands]) & (m <= 1.0f));
+        const std::uint32_t inside = (std::uint32_t) -(int) ((magnitude > bandLimits[numBands])
+                                                             & (magnitude <= std::numeric_limits<float>::max()));
+        const float m = std::min (magnitude, 1.0f);
         std::uint32_t u;
         std::memcpy (&u, &m, sizeof u);
         const int b = bandTable[((u >> 16) - bandKeyBase) & inside];

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace tonalith
 {
@@ -35,18 +36,23 @@ int PitchShiftKernel::orderByBand (const float* polar, int count, float threshol
     }
     for (int b = 0; b <= bands; ++b)
         bandStart[b] = 0;
+    if (bands == 0)
+        return 0; // a gate at 1.0 or above leaves no band to carry anything
 
     // Each bin's band: a logarithmic first guess, then corrected against the edges so the
     // result is the band whose pass would take it (lower < m <= upper).
     const float lowest = edges[bands];
     for (int i = 0; i < count; ++i)
     {
-        const float m = polar[2 * i];
-        if (! (m <= 1.0f && m > lowest))
+        // Magnitudes above 1.0 (partials louder than about -6 dBFS) belong to the loudest
+        // band; only infinities and NaN stay out.
+        const float magnitude = polar[2 * i];
+        if (! (magnitude > lowest && magnitude <= std::numeric_limits<float>::max()))
         {
             bandOf[i] = -1;
             continue;
         }
+        const float m = std::min (magnitude, 1.0f);
         // m = f x 2^e with 0.5 <= f < 1 read from the bits (m is a positive normal float
         // here); -2 log2 m lies in [-2e, -2e + 2), and the edges are within a hair of the
         // powers of sqrt(1/2), so the corrections below rarely take a step.

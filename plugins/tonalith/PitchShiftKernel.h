@@ -29,8 +29,9 @@ public:
                   const KernelSettings& s) noexcept;
 
 private:
-    /** Orders the carried bins band by band (loudest first), ascending within a band, as
-        the repeated band passes would visit them; returns how many bins are carried. */
+    /** Orders the carried bins band by band (loudest first, everything above 1.0 in the
+        first band), ascending within a band, as the repeated band passes would visit
+        them; returns how many bins are carried. */
     int orderByBand (const float* polar, int count, float threshold) noexcept;
 
     float edges[maxBands + 2];   // edges[0] = 1.0 > edges[1] > ... > edges[bands] = T
