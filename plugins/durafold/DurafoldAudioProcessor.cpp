@@ -60,6 +60,12 @@ DurafoldAudioProcessor::DurafoldAudioProcessor()
     for (auto& a : applied)
         a = 0.01f;
     fadeRamp.assign ((size_t) maxFadeLength, 0.0f);
+    // The vocoder overlap-adds at hop N/8, so the windows are normalised for it from the
+    // start; otherwise a "bands" value that keeps N = 1024 would leave them scaled for N/4
+    // and the vocoder 6 dB too loud until the size first changed.
+    overlapShift = 3;
+    windowKind = windowKindFor (durafoldParameters[windowParam].initial);
+    setFFTSize (fftSize);
     // Blocks may arrive before prepareToPlay; they fade at the fallback rate.
     prepareToPlay (44100.0, 512);
 }

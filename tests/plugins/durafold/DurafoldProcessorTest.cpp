@@ -100,7 +100,7 @@ TEST (DurafoldProcessor, FirstBlockOfANewProcessor)
     rig.run (512);
     auto& p = *rig.proc;
     EXPECT_EQ (p.fftSize, 1024);
-    EXPECT_EQ (p.hop, 256); // the size was not changed, so the first overlap stays
+    EXPECT_EQ (p.hop, 128); // the vocoder's hop, from construction on
     EXPECT_EQ (p.getReportedLatency(), 0);
     EXPECT_EQ (p.voiceCount, 5);
     EXPECT_FLOAT_EQ (p.voiceGain, std::sqrt (0.2f));
@@ -109,6 +109,7 @@ TEST (DurafoldProcessor, FirstBlockOfANewProcessor)
     EXPECT_EQ (p.fadeLength, 1102);
 
     spect reference (2, false);
+    reference.overlapShift = 3;
     reference.windowKind = veltrane::blackmanWindow;
     reference.setFFTSize (1024);
     for (int i = 0; i < 1024; ++i)
