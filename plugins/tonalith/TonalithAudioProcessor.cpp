@@ -47,8 +47,12 @@ TonalithAudioProcessor::TonalithAudioProcessor()
         shiftPhase[c].assign ((size_t) maxPairs, 0.0f);
     }
     inputGain = 1.0f;
+    // Hop N/8 from the start: a "bands" value whose N equals the engine's first size keeps
+    // the engine's configuration, which must already be the one the frames assume.
+    overlapShift = 3;
+    setFFTSize (fftSize);
     // The first frame configures the transform from "bands"; hosts learn that latency now.
-    reportLatency (fftSizeForBands (param (bandsParam)));
+    reportLatency (latencyFor (fftSizeForBands (param (bandsParam)), param (outputModeParam)));
     publishPendingLatency();
 }
 
@@ -60,6 +64,14 @@ int TonalithAudioProcessor::fftSizeForBands (float bands) noexcept
     p = p < 0.0f ? 0.0f : (p > 1.0f ? 1.0f : p);
     const int e = (int) (10.0f * p + 3.0f);
     return 2 * (int) std::pow (2.0, (double) e);
+}
+
+int TonalithAudioProcessor::latencyFor (int n, float outputMode) noexcept
+{
+    // The FFT output is centred on its frame, N after the frame's centre entered. The sine
+    // bank glides to each frame's values over the last hop of the accumulator, so a frame
+    // is heard fully N later than it ends: N/2 more.
+    return outputMode > 0.5f ? n + n / 2 : n;
 }
 
 juce::String TonalithAudioProcessor::textForValue (int i, float p) const
@@ -76,8 +88,8 @@ void TonalithAudioProcessor::prepareToPlay (double sampleRate, int)
 {
     // The host does not run processBlock while preparing, so the tables change directly.
     sieve.prepare (sampleRate);
-    // The size the next frame will use (the frames report it again when it changes).
-    reportLatency (fftSizeForBands (param (bandsParam)));
+    // The size and mode the next frame will use (the frames report again on a change).
+    reportLatency (latencyFor (fftSizeForBands (param (bandsParam)), param (outputModeParam)));
     publishPendingLatency();
 }
 
@@ -134,7 +146,6 @@ void TonalithAudioProcessor::updateTransformSize() noexcept
     {
         overlapShift = 3;
         setFFTSize (n);
-        reportLatency (n);
         for (int c = 0; c < 2; ++c)
         {
             std::fill (lastPhase[c].begin(), lastPhase[c].end(), 0.0f);
@@ -181,6 +192,8 @@ void TonalithAudioProcessor::updateWorkingValues() noexcept
 
     outputModeSnapshot = param (outputModeParam);
     sieveSnapshot = param (sieveParam);
+    // A new size or a mode switch changes the delay; the message thread tells the host.
+    reportLatency (latencyFor (fftSize, outputModeSnapshot));
 }
 
 tonalith::KernelSettings TonalithAudioProcessor::kernelSettings() const noexcept

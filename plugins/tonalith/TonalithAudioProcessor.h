@@ -67,6 +67,8 @@ public:
     /** Transform size for a "bands" value, clamped to 0..1 (not a number counts as the
         construction value): 2 x int(2^int(10p + 3)), 16..16384. */
     static int fftSizeForBands (float bands) noexcept;
+    /** Delay of the output (samples) at transform size n in the given output mode. */
+    static int latencyFor (int n, float outputMode) noexcept;
 
     static constexpr int maxPairs = maxFFTSize / 2 + 1; // bins 0..N/2 of the largest transform
 
