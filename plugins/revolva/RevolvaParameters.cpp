@@ -30,7 +30,7 @@ const ParameterInfo table[] = {
     sw ("play1"), sw ("play2"), sw ("play3"), sw ("play4"),
     sw ("record1"), sw ("record2"), sw ("record3"), sw ("record4"),
     sw ("file1"), sw ("file2"), sw ("file3"), sw ("file4"),
-    pitch ("pitch1", 0.5f), pitch ("pitch2", 0.5f), pitch ("pitch3", 1.0f / 3.0f), pitch ("pitch4", 2.0f / 3.0f),
+    pitch ("pitch1", 0.5f), pitch ("pitch2", 0.5f), pitch ("pitch3", 0.333333313f), pitch ("pitch4", 0.666666627f),
     percent ("start1", 0.0f, 0.0f), percent ("start2", 0.0f, 0.0f), percent ("start3", 0.0f, 0.0f), percent ("start4", 0.0f, 0.0f),
     percent ("end1", 1.0f, 1.0f), percent ("end2", 1.0f, 1.0f), percent ("end3", 1.0f, 1.0f), percent ("end4", 1.0f, 1.0f),
     gain ("gain1"), gain ("gain2"), gain ("gain3"), gain ("gain4"),

@@ -23,8 +23,11 @@ TEST (RevolvaParameters, NamesRangesAndTexts)
     EXPECT_TRUE (p.isMetaParameter (4));
     EXPECT_TRUE (p.isMetaParameter (5));
     EXPECT_FALSE (p.isMetaParameter (6));
-    EXPECT_EQ (p.getParameter (21), 1.0f / 3.0f);
-    EXPECT_EQ (p.getParameter (22), 2.0f / 3.0f);
+    // The stated floats, one step below 1/3 and 2/3.
+    EXPECT_EQ (p.getParameter (21), 0.333333313f);
+    EXPECT_EQ (p.getParameter (22), 0.666666627f);
+    EXPECT_LT (p.getParameter (21), 1.0f / 3.0f);
+    EXPECT_LT (p.getParameter (22), 2.0f / 3.0f);
     EXPECT_EQ (p.getParameter (1), 0.75f);
     EXPECT_EQ (p.getParameterDefaultValue (1), 0.6f);
     EXPECT_EQ (p.getParameterDefault (27), 0.0f);
