@@ -84,13 +84,23 @@ public:
 
 protected:
     bool isValidIndex (int i) const noexcept { return i >= 0 && i < count; }
+    /** p, or a float a few steps beside it, whose text is `wanted`: the conversions round,
+        so a back conversion can land just beside the value that shows a text. p itself
+        when none nearby shows it. */
+    float valueShowing (int i, float p, const juce::String& wanted) const;
     /** The parameter's value as the audio thread polls it. */
     float param (int i) const noexcept { return params[(size_t) i]->value.load (std::memory_order_relaxed); }
+    /** Called every 50 ms on the message thread, after the latency is handed on. */
+    virtual void messageThreadTick() {}
 
     const PluginIdentity identity;
 
 private:
-    void timerCallback() override { publishPendingLatency(); }
+    void timerCallback() override
+    {
+        publishPendingLatency();
+        messageThreadTick();
+    }
 
     const ParameterInfo* const table;
     const int count;

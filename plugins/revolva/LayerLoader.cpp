@@ -85,8 +85,8 @@ bool LayerLoader::busy() const noexcept
 int LayerLoader::adopt (LoopLayer* layers) noexcept
 {
     int l = readyLayer.load (std::memory_order_acquire);
-    // Claimed first, so that of two adopters (the audio thread and a direct load with no
-    // audio running) only one takes the staging layer.
+    // Claimed first, so the loader keeps its hands off the staging buffers until they have
+    // been swapped in.
     if (l < 0 || ! readyLayer.compare_exchange_strong (l, claimed, std::memory_order_acq_rel))
         return -1;
     LoopLayer& layer = layers[l];

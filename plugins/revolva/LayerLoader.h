@@ -37,9 +37,12 @@ public:
     void setAppliedPosition (int layer, float position) noexcept { appliedPosition[layer].store (position, std::memory_order_relaxed); }
     bool isFileOpen (int layer) const noexcept { return fileOpen[layer].load (std::memory_order_acquire); }
     /** Swaps a finished fill into its layer; returns the layer or -1 when none waits.
-        Normally the audio thread's; safe against a second caller while no block runs. */
+        Called by whichever thread owns the layers at the time (the audio thread in a
+        block, or the message thread while no blocks run); never by two at once. */
     int adopt (LoopLayer* layers) noexcept;
 
+    /** True when a fill or clearing waits to be adopted; any thread. */
+    bool hasFinishedWork() const noexcept { return readyLayer.load (std::memory_order_acquire) >= 0; }
     /** True while anything is queued, being read or waiting to be adopted. */
     bool busy() const noexcept;
     /** The reader of a layer; only for inspection while the loader is idle. */

@@ -148,26 +148,37 @@ int RevolvaAudioProcessor::loadSoundFile (int layer, const juce::String& path)
 
 void RevolvaAudioProcessor::closeFile (int layer) { loader.close (layer); }
 
+bool RevolvaAudioProcessor::adoptLoadedLayerIfIdle()
+{
+    const auto nowMs = juce::Time::getMillisecondCounter();
+    const std::int64_t blocks = blocksProcessed.load (std::memory_order_relaxed);
+    if (blocks != blocksSeen)
+    {
+        blocksSeen = blocks;
+        blocksSeenAt = nowMs;
+        return false;
+    }
+    // A running host adopts at its next block; only a silent one needs the message thread.
+    if (nowMs - blocksSeenAt < 100u || ! loader.hasFinishedWork())
+        return false;
+    int expected = layersFree;
+    if (! layerOwner.compare_exchange_strong (expected, layersAdopting, std::memory_order_acquire))
+        return false; // a block has just started; it adopts the layer itself
+    const bool adopted = loader.adopt (layers) >= 0;
+    layerOwner.store (layersFree, std::memory_order_release);
+    return adopted;
+}
+
 bool RevolvaAudioProcessor::loadLayerFileNow (int layer, const juce::File& file)
 {
     if (layer < 0 || layer >= numLayers || loadSoundFile (layer, file.getFullPathName()) != 0)
         return false;
     const auto deadline = juce::Time::getMillisecondCounter() + 60000u;
-    std::int64_t lastSeenBlocks = blocksProcessed.load (std::memory_order_relaxed);
-    auto lastProgress = juce::Time::getMillisecondCounter();
     while (isFileWorkPending())
     {
-        const auto nowMs = juce::Time::getMillisecondCounter();
-        const std::int64_t blocks = blocksProcessed.load (std::memory_order_relaxed);
-        if (blocks != lastSeenBlocks)
-        {
-            lastSeenBlocks = blocks;
-            lastProgress = nowMs;
-        }
-        // No block for a while and none running: nobody else will adopt the fill.
-        else if (nowMs - lastProgress > 100u && ! inBlock.load (std::memory_order_acquire))
-            loader.adopt (layers);
-        if (nowMs > deadline)
+        // While blocks run, the audio thread adopts the fill; otherwise this thread does.
+        adoptLoadedLayerIfIdle();
+        if (juce::Time::getMillisecondCounter() > deadline)
             return false;
         juce::Thread::sleep (1);
     }
@@ -498,10 +509,18 @@ void RevolvaAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
 {
     juce::ScopedNoDenormals noDenormals;
 
-    inBlock.store (true, std::memory_order_release);
+    int expected = layersFree;
+    if (! layerOwner.compare_exchange_strong (expected, layersInBlock, std::memory_order_acquire))
+    {
+        // The message thread is swapping a loaded layer in (only ever after processing had
+        // stopped for a while): this one block stays silent instead of waiting.
+        buffer.clear();
+        blocksProcessed.fetch_add (1, std::memory_order_relaxed);
+        return;
+    }
     processLayers (buffer, midi);
     blocksProcessed.fetch_add (1, std::memory_order_relaxed);
-    inBlock.store (false, std::memory_order_release);
+    layerOwner.store (layersFree, std::memory_order_release);
 }
 
 void RevolvaAudioProcessor::processLayers (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) noexcept

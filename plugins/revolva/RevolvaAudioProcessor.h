@@ -71,6 +71,10 @@ public:
         audio running (an offline renderer before its first block) it is adopted here. */
     bool loadLayerFileNow (int layer, const juce::File& file) override;
     int getNumLayers() const override { return numLayers; }
+    /** Message thread: when no block has run for a while (a host that stopped processing),
+        moves a finished load, clearing or refill into its layer; true when one was moved.
+        Blocks that start meanwhile are skipped silently rather than kept waiting. */
+    bool adoptLoadedLayerIfIdle();
     /** True while a load, clearing or refill has not yet reached its layer. */
     bool isFileWorkPending() const noexcept { return loader.busy(); }
     bool isLayerFileOpen (int layer) const noexcept { return loader.isFileOpen (layer); }
@@ -144,6 +148,9 @@ public:
         return (int) (((std::uint32_t) settled & inside) | ((std::uint32_t) numBands & ~inside));
     }
 
+protected:
+    void messageThreadTick() override { adoptLoadedLayerIfIdle(); }
+
 private:
     /** The block's work, in the order of processBlock. */
     void processLayers (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) noexcept;
@@ -155,8 +162,14 @@ private:
     std::vector<float> pool;           // 5 x 2 x layerLength floats: four layers and the staging pair
     bool tempoKnown = false;           // the first tempo is taken, not treated as a change
     std::atomic<bool> stateRestored { false };
-    std::atomic<bool> inBlock { false };                 // processBlock is running
+    // Who may touch the layers' buffers: the audio thread for a block, or the message
+    // thread for an adoption while no blocks run. Neither ever waits for the other.
+    enum LayerOwner { layersFree, layersInBlock, layersAdopting };
+    std::atomic<int> layerOwner { layersFree };
     std::atomic<std::int64_t> blocksProcessed { 0 };
+    // Message thread: blocks counted at the last look, and when that count last moved (ms).
+    std::int64_t blocksSeen = -1;
+    juce::uint32 blocksSeenAt = 0;
     int windowsSize = 0, windowsHop = 0, windowsKind = -1;
     static constexpr int maxBands = 40;
     float bandLimits[maxBands] {};     // the magnitude bands' limits, loudest first

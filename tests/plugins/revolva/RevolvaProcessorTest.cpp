@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <cmath>
 #include <thread>
 
@@ -415,4 +417,118 @@ TEST (RevolvaLoading, LoadLayerFileNowHoldsTheFileOnReturn)
     EXPECT_NE (r.p->layers[3].leftBuffer[12], 0.0f);
     running.store (false);
     audio.join();
+}
+
+namespace
+{
+/** Calls the message thread's adoption until nothing waits or the time runs out. */
+bool adoptWhileIdle (P& p, int maxMillis = 20000)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds (maxMillis);
+    while (p.isFileWorkPending())
+    {
+        p.adoptLoadedLayerIfIdle();
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for (std::chrono::milliseconds (5));
+    }
+    return true;
+}
+} // namespace
+
+TEST (RevolvaLoading, ChosenAndClearedLayersArriveWhileTheHostIsNotProcessing)
+{
+    // A host that stopped calling processBlock (transport stopped, plug-in bypassed): the
+    // message thread takes loads and clearings up itself, one layer after the other.
+    TempFile file ("ramp.wav", indexedWave (20000));
+    Rig r;
+    r.block (64);
+    ASSERT_EQ (r.p->loadSoundFile (0, file.path), 0);
+    ASSERT_EQ (r.p->loadSoundFile (2, file.path), 0);
+    ASSERT_TRUE (adoptWhileIdle (*r.p));
+    for (int l : { 0, 2 })
+    {
+        EXPECT_EQ (r.p->layers[l].leftBuffer[7], frameValue (7));
+        EXPECT_GT (r.p->layers[l].peaks[0].load(), 0.0f);
+        EXPECT_EQ (r.p->layers[l].waveDirty.load(), 1);
+    }
+    EXPECT_EQ (r.p->layers[1].leftBuffer[7], 0.0f);
+
+    r.p->closeFile (0);
+    ASSERT_TRUE (adoptWhileIdle (*r.p));
+    EXPECT_EQ (r.p->layers[0].leftBuffer[7], 0.0f);
+    EXPECT_EQ (r.p->layers[0].peaks[0].load(), 0.0f);
+    EXPECT_EQ (r.p->layers[2].leftBuffer[7], frameValue (7));
+
+    // While blocks run, the message thread leaves the adoption to them.
+    ASSERT_EQ (r.p->loadSoundFile (1, file.path), 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds (20);
+    while (r.p->isFileWorkPending() && std::chrono::steady_clock::now() < deadline)
+    {
+        EXPECT_FALSE (r.p->adoptLoadedLayerIfIdle());
+        r.block (64);
+        std::this_thread::sleep_for (std::chrono::milliseconds (2));
+    }
+    EXPECT_EQ (r.p->layers[1].leftBuffer[7], frameValue (7));
+}
+
+TEST (RevolvaLoading, BlocksStartingDuringAnAdoptionNeverSeeAHalfSwappedLayer)
+{
+    // An audio thread that runs bursts of blocks with pauses long enough for the message
+    // thread to step in, while that thread loads and clears layers and adopts when idle.
+    // Nothing may hang or be lost, every block's output stays sane, and the thread
+    // sanitizer build sees no unordered access to a layer.
+    TempFile file ("ramp.wav", indexedWave (LoopLayer::layerLength));
+    Rig r (2, 256);
+    r.p->setParameter (P::attackParam, 0.0f);
+    r.p->setParameter (P::stretchParam, 0.0f);
+    r.block (256);
+    std::atomic<bool> running { true };
+    std::atomic<int> blocks { 0 }, badBlocks { 0 };
+    std::thread audio ([&] {
+        std::uint32_t seed = 5;
+        while (running.load())
+        {
+            seed = seed * 1664525u + 1013904223u;
+            const int burst = 1 + (int) (seed >> 28);
+            for (int k = 0; k < burst; ++k)
+            {
+                r.block (256);
+                ++blocks;
+                for (int c = 0; c < 2; ++c)
+                    for (int i = 0; i < 256; ++i)
+                        if (! std::isfinite (r.buffer.getSample (c, i)) || std::fabs (r.buffer.getSample (c, i)) > 1.0f)
+                            ++badBlocks;
+            }
+            std::this_thread::sleep_for (std::chrono::milliseconds ((seed >> 20) % 3 == 0 ? 130 : 1));
+        }
+    });
+    bool loaded[4] {};
+    int messageAdoptions = 0;
+    for (int round = 0; round < 30; ++round)
+    {
+        const int l = round % 4;
+        loaded[l] = round % 3 != 2;
+        if (loaded[l])
+            ASSERT_EQ (r.p->loadSoundFile (l, file.path), 0);
+        else
+            r.p->closeFile (l);
+        r.p->setParameter (P::play1Param + l, round % 2 == 0 ? 1.0f : 0.0f);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds (20);
+        while (r.p->isFileWorkPending() && std::chrono::steady_clock::now() < deadline)
+        {
+            messageAdoptions += r.p->adoptLoadedLayerIfIdle() ? 1 : 0;
+            std::this_thread::sleep_for (std::chrono::microseconds (300));
+        }
+        ASSERT_FALSE (r.p->isFileWorkPending()) << "round " << round;
+        std::this_thread::sleep_for (std::chrono::milliseconds (round * 37 % 150));
+    }
+    running.store (false);
+    audio.join();
+    EXPECT_GT (blocks.load(), 100);
+    EXPECT_GT (messageAdoptions, 0);
+    EXPECT_EQ (badBlocks.load(), 0);
+    // Each layer ends as its last request left it.
+    for (int l = 0; l < 4; ++l)
+        EXPECT_EQ (r.p->layers[l].leftBuffer[9], loaded[l] ? frameValue (9) : 0.0f) << "layer " << l;
 }
