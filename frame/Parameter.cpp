@@ -23,6 +23,6 @@ juce::String Parameter::getText (float normalizedValue, int maximumStringLength)
 
 float Parameter::getValueForText (const juce::String& text) const
 {
-    return owner.normalizedFromScaled (index, text.getFloatValue());
+    return owner.valueForText (index, text, getValue());
 }
 } // namespace veltrane

@@ -10,7 +10,7 @@ class VeltraneProcessor;
 
 /** One row of the parameter table as hosts see it: the normalized value, unclamped, in
     an atomic float that the audio thread polls; a stable ID that every format uses.
-    Text, default and the back conversion of typed text come from the owning processor. */
+    Text, default and the value for typed text come from the owning processor. */
 class Parameter final : public juce::AudioProcessorParameterWithID
 {
 public:

@@ -1,5 +1,6 @@
 #include "ParameterText.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 
@@ -42,5 +43,28 @@ std::string formatStateNumber (float value)
     char buf[64];
     auto res = std::to_chars (buf, buf + sizeof (buf), (double) value, std::chars_format::general, 20);
     return std::string (buf, res.ptr);
+}
+std::optional<float> parseTypedNumber (const std::string& text)
+{
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end && std::isspace ((unsigned char) *p))
+        ++p;
+    if (p < end && *p == '+') // from_chars takes no plus sign
+        ++p;
+    float value = 0.0f;
+    const auto res = std::from_chars (p, end, value);
+    if (res.ec != std::errc())
+        return std::nullopt;
+    p = res.ptr;
+    while (p < end && std::isspace ((unsigned char) *p))
+        ++p;
+    while (p < end && (std::isalpha ((unsigned char) *p) || *p == '%'))
+        ++p;
+    while (p < end && std::isspace ((unsigned char) *p))
+        ++p;
+    if (p != end)
+        return std::nullopt;
+    return value;
 }
 } // namespace veltrane

@@ -3,6 +3,8 @@
 #include "ParameterText.h"
 #include "StateFormat.h"
 
+#include <cmath>
+
 namespace veltrane
 {
 VeltraneProcessor::VeltraneProcessor (const PluginIdentity& identityIn, const ParameterInfo* tableIn, int countIn)
@@ -77,6 +79,39 @@ float VeltraneProcessor::normalizedFromScaled (int i, float s) const
 juce::String VeltraneProcessor::textForValue (int i, float p) const
 {
     return formatTwoDecimals (scaledFromNormalized (i, p));
+}
+
+float VeltraneProcessor::valueForText (int i, const juce::String& text, float current) const
+{
+    const auto typed = parseTypedNumber (text.toStdString());
+    if (! typed || std::isnan (*typed))
+        return current;
+    const float p = normalizedFromScaled (i, *typed);
+    if (std::isnan (p))
+        return current;
+    // Host-typed values stay in the parameter's range; a value beyond it is its end.
+    if (! (p > 0.0f))
+        return 0.0f;
+    if (! (p < 1.0f))
+        return 1.0f;
+    return valueShowing (i, p, formatTwoDecimals (*typed));
+}
+
+float VeltraneProcessor::valueShowing (int i, float p, const juce::String& wanted) const
+{
+    if (textForValue (i, p) == wanted)
+        return p;
+    float up = p, down = p;
+    for (int step = 0; step < 256; ++step)
+    {
+        up = std::nextafter (up, 2.0f);
+        down = std::nextafter (down, -1.0f);
+        if (up <= 1.0f && textForValue (i, up) == wanted)
+            return up;
+        if (down >= 0.0f && textForValue (i, down) == wanted)
+            return down;
+    }
+    return p;
 }
 
 const juce::String VeltraneProcessor::getProgramName (int)

@@ -45,6 +45,10 @@ public:
     virtual float normalizedFromScaled (int i, float s) const;
     /** Display text of parameter i at normalized value p (two decimals by default). */
     virtual juce::String textForValue (int i, float p) const;
+    /** The inverse of textForValue for text a user typed into a host's field: the
+        normalized value, kept in 0..1, that shows the same text as the typed value (a
+        number in the shown units by default); `current` when the text does not parse. */
+    virtual float valueForText (int i, const juce::String& text, float current) const;
 
     const ParameterInfo* getParameterInfo (int i) const { return isValidIndex (i) ? &table[i] : nullptr; }
     Parameter* getParameterObject (int i) const { return isValidIndex (i) ? params[(size_t) i] : nullptr; }

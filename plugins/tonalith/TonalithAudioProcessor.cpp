@@ -84,6 +84,29 @@ juce::String TonalithAudioProcessor::textForValue (int i, float p) const
     return VeltraneProcessor::textForValue (i, p);
 }
 
+float TonalithAudioProcessor::valueForText (int i, const juce::String& text, float current) const
+{
+    if (i != pitchshiftParam)
+        return VeltraneProcessor::valueForText (i, text, current);
+    // A step label of either tuning ("700 c", "3:2"; spaces and case do not matter), or a
+    // number of semitones.
+    const auto squeezed = text.removeCharacters (" \t").toLowerCase();
+    int step = -1;
+    for (int k = 0; k < tonalith::StepTable::numSteps && step < 0; ++k)
+        for (bool just : { false, true })
+            if (squeezed == juce::String (steps.label (k, just)).removeCharacters (" "))
+                step = k;
+    if (step < 0)
+    {
+        const auto semitones = veltrane::parseTypedNumber (text.toStdString());
+        if (! semitones || std::isnan (*semitones))
+            return current;
+        step = (int) std::lround (std::clamp (*semitones, -12.0f, 12.0f)) + 12;
+    }
+    const bool just = param (justParam) >= 0.5f;
+    return valueShowing (i, normalizedFromScaled (i, (float) (step - 12)), steps.label (step, just));
+}
+
 void TonalithAudioProcessor::prepareToPlay (double sampleRate, int)
 {
     // The host does not run processBlock while preparing, so the tables change directly.

@@ -43,6 +43,8 @@ public:
     juce::AudioProcessorEditor* createEditor() override;
 
     juce::String textForValue (int i, float p) const override;
+    /** "pitchshift" reads step labels of either tuning or a number of semitones. */
+    float valueForText (int i, const juce::String& text, float current) const override;
 
     /** One frame: transform size from "bands", working values, analysis, then the FFT
         kernel or the sine bank per channel. */
@@ -95,7 +97,7 @@ private:
     tonalith::PitchShiftKernel pitchKernel;
     tonalith::NoteEventQueue noteQueue;
 
-    // Last-seen parameter values (compared bit for bit); unset until the first frame.
+    // Last-seen parameter values; unset until the first frame.
     bool seenBands = false, seenInGain = false, seenOutGain = false;
     float lastBands = 0.0f, lastInGain = 0.0f, lastOutGain = 0.0f;
 };
