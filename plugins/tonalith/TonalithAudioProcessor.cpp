@@ -3,8 +3,8 @@
 #include "ParameterText.h"
 #include "TonalithAudioProcessorEditor.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace
 {
@@ -33,7 +33,8 @@ const veltrane::PluginIdentity tonalithIdentity { "++tonalith", "tonalith", true
     value at construction, so derived quantities stay defined. */
 inline float usable (float p, float fallback) noexcept { return std::isnan (p) ? fallback : p; }
 
-inline bool sameBits (float a, float b) noexcept { return std::memcmp (&a, &b, sizeof (float)) == 0; }
+/** Unchanged when equal as floats (so 0 and -0 are the same) or both not a number. */
+inline bool sameValue (float a, float b) noexcept { return a == b || (std::isnan (a) && std::isnan (b)); }
 } // namespace
 
 TonalithAudioProcessor::TonalithAudioProcessor()
@@ -160,7 +161,7 @@ void TonalithAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juc
 void TonalithAudioProcessor::updateTransformSize() noexcept
 {
     const float bands = param (bandsParam);
-    if (seenBands && sameBits (bands, lastBands))
+    if (seenBands && sameValue (bands, lastBands))
         return;
     seenBands = true;
     lastBands = bands;
@@ -199,14 +200,14 @@ void TonalithAudioProcessor::updateWorkingValues() noexcept
     gateThreshold = (float) std::pow (10.0, (double) (6.0f * p3 - 6.0f));
 
     const float inG = param (ingainParam);
-    if (! seenInGain || ! sameBits (inG, lastInGain))
+    if (! seenInGain || ! sameValue (inG, lastInGain))
     {
         seenInGain = true;
         lastInGain = inG;
         inputGain = std::pow (10.0f, 2.0f * usable (inG, 0.5f) - 1.0f);
     }
     const float outG = param (outgainParam);
-    if (! seenOutGain || ! sameBits (outG, lastOutGain))
+    if (! seenOutGain || ! sameValue (outG, lastOutGain))
     {
         seenOutGain = true;
         lastOutGain = outG;

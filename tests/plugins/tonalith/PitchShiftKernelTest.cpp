@@ -253,6 +253,23 @@ TEST (PitchShiftKernel, BandsChangeWithAndWithoutANewSize)
             level = std::max (level, std::fabs (v));
         EXPECT_GT (level, 0.01f); // no audio was cleared
     }
+    {
+        // Values equal as floats are no change: 0 and -0 (an automation lane's bottom), or
+        // one NaN after another, leave the rotations running and the windows alone.
+        TonalithAudioProcessor p;
+        p.setParameter (TonalithAudioProcessor::bandsParam, 0.0f); // N 16, hop 2
+        run (p, 1026, tone, 2, 2);
+        struct Step { float bands; bool changed; };
+        const Step steps[] = { { -0.0f, false }, { 0.0f, false }, { std::nanf (""), true }, { std::nanf (""), false } };
+        for (const auto& step : steps)
+        {
+            p.setParameter (TonalithAudioProcessor::bandsParam, step.bands);
+            const int rotation = p.analysisRotation[0];
+            ASSERT_NE (rotation, 0);
+            run (p, p.hop, tone, 2, 2); // one frame (NaN counts as 0.5: N 512, hop 64)
+            EXPECT_EQ (p.analysisRotation[0], step.changed ? p.hop : (rotation + p.hop) & (p.fftSize - 1)) << step.bands;
+        }
+    }
 }
 
 TEST (PitchShiftKernel, MonoBufferLeavesChannelOneAlone)
