@@ -27,8 +27,10 @@ if [ $# -ge 1 ]; then
 else
   "$R" quorrel --dry "$OUT/input.wav" # the generated test signal, unprocessed
 fi
-# Debian 12's sox refuses the title and comment options; the file name says what it shows.
-spectrogram() { sox "$1" -n remix - spectrogram -x 800 -y 257 -o "${1%.wav}.png"; }
+# One spectrogram per channel, left above right: a mono mix would cancel what the channels
+# carry in opposite phase (the test signal's noise burst). Debian 12's sox refuses the title
+# and comment options; the file name says what it shows.
+spectrogram() { sox "$1" -n spectrogram -x 800 -y 257 -o "${1%.wav}.png"; }
 spectrogram "$OUT/input.wav" "input"
 
 render() { # plugin name options...
