@@ -1,7 +1,8 @@
 #include "DurafoldAudioProcessor.h"
 
 #include "DurafoldAudioProcessorEditor.h"
-#include "DurafoldGrainEnvelope.h"
+#include "PeakMeter.h"
+#include "TransformSize.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,20 +35,10 @@ const veltrane::PluginIdentity durafoldIdentity { "++durafold", "durafold", fals
 /** A restored state can hold any float: values that are not numbers act as the fallback. */
 inline float finiteOr (float x, float fallback) noexcept { return std::isfinite (x) ? x : fallback; }
 
-/** Raises a running peak by one sample; values that are not finite would pin it forever. */
-inline void raiseMeter (float& peak, float x) noexcept
-{
-    if (! std::isfinite (x))
-        return;
-    if (x > peak)
-        peak = x;
-    if (x < -peak)
-        peak = -x;
-}
 } // namespace
 
 DurafoldAudioProcessor::DurafoldAudioProcessor()
-    : VeltraneProcessor (durafoldIdentity, durafoldParameters, numParams), spect (2, false)
+    : VeltraneProcessor (durafoldIdentity, durafoldParameters, numParams)
 {
     for (auto& m : meters)
         m.store (0.0f, std::memory_order_relaxed);
@@ -55,17 +46,13 @@ DurafoldAudioProcessor::DurafoldAudioProcessor()
     {
         history[c].assign ((size_t) historySize, 0.0f);
         dry[c].assign ((size_t) maxRun, 0.0f);
-        polar[c].assign ((size_t) maxFFTSize + 2, 0.0f);
+        polar[c].assign ((size_t) veltrane::ShortTimeTransform::maxFFTSize + 2, 0.0f);
     }
-    for (auto& a : applied)
-        a = 0.01f;
     fadeRamp.assign ((size_t) maxFadeLength, 0.0f);
     // The vocoder overlap-adds at hop N/8, so the windows are normalised for it from the
     // start; otherwise a "bands" value that keeps N = 1024 would leave them scaled for N/4
     // and the vocoder 6 dB too loud until the size first changed.
-    overlapShift = 3;
-    windowKind = windowKindFor (durafoldParameters[windowParam].initial);
-    setFFTSize (fftSize);
+    transform.configure (transform.fftSize, windowKindFor (durafoldParameters[windowParam].initial));
     // Blocks may arrive before prepareToPlay; they fade at the fallback rate.
     prepareToPlay (44100.0, 512);
 }
@@ -84,16 +71,6 @@ void DurafoldAudioProcessor::setSampleClock (std::int64_t samples) noexcept
                 g.endTime += (double) shift;
             }
     }
-}
-
-int DurafoldAudioProcessor::fftSizeForBands (float bands) noexcept
-{
-    float e = std::floor (10.0f * bands + 3.0f);
-    if (! (e >= 3.0f))
-        e = 3.0f;
-    if (e > 13.0f)
-        e = 13.0f;
-    return 2 * (int) std::exp2 (e);
 }
 
 int DurafoldAudioProcessor::windowKindFor (float shape) noexcept
@@ -123,7 +100,7 @@ void DurafoldAudioProcessor::prepareToPlay (double newRate, int)
     // The ramp buffer holds the longest fade, so nothing is allocated here.
     fadeLength = std::min<std::int64_t> ((std::int64_t) std::floor (0.025f * sampleRate), maxFadeLength);
     for (std::int64_t i = 0; i < fadeLength; ++i)
-        fadeRamp[(size_t) i] = 0.5f - 0.5f * std::cos (pi * (float) i / (float) fadeLength);
+        fadeRamp[(size_t) i] = 0.5f - 0.5f * std::cos (transform.pi * (float) i / (float) fadeLength);
     setRate (finiteOr (param (rateParam), durafoldParameters[rateParam].initial));
 }
 
@@ -194,25 +171,21 @@ void DurafoldAudioProcessor::applyParameters (double tempo) noexcept
 
     const float shape = value (windowParam, param (windowParam));
     const float bands = value (bandsParam, param (bandsParam));
-    if (bands != applied[bandsParam])
+    if (appliedBands.update (bands))
     {
-        applied[bandsParam] = bands;
-        const int n = fftSizeForBands (bands);
-        if (n != fftSize)
+        const int n = veltrane::transformSizeForBands (bands);
+        if (n != transform.fftSize)
         {
-            overlapShift = 3;
             // The chosen shape survives a change of size.
-            windowKind = windowKindFor (shape);
-            setFFTSize (n);
+            transform.configure (n, windowKindFor (shape));
             reportLatency (n);
             clearVocoders();
         }
     }
 
     const float voicesValue = value (voicesParam, param (voicesParam));
-    if (voicesValue != applied[voicesParam])
+    if (appliedVoices.update (voicesValue))
     {
-        applied[voicesParam] = voicesValue;
         // Eight voice records exist: a restored value beyond the range must not ask for more.
         float wanted = std::floor (6.0f * voicesValue + 2.0f);
         wanted = std::clamp (wanted, 2.0f, (float) maxVoices);
@@ -221,45 +194,38 @@ void DurafoldAudioProcessor::applyParameters (double tempo) noexcept
     }
 
     const float rateValue = value (rateParam, param (rateParam));
-    if (rateValue != applied[rateParam])
-    {
-        applied[rateParam] = rateValue;
+    if (appliedRate.update (rateValue))
         setRate (rateValue);
-    }
 
-    applied[stretchParam] = value (stretchParam, param (stretchParam));
+    const float stretch = value (stretchParam, param (stretchParam));
     vocoderMode = value (grainorpvocParam, param (grainorpvocParam)) >= 0.5f;
     // Above 8 the vocoder's analysis hop would pass the frame length.
-    readSpeed = std::clamp (1.0f / std::pow (10.0f, 2.0f * applied[stretchParam]), 0.0f, 8.0f);
-    const std::int64_t g = fftSize / 8;
+    readSpeed = std::clamp (1.0f / std::pow (10.0f, 2.0f * stretch), 0.0f, 8.0f);
+    const std::int64_t g = transform.fftSize / 8;
     analysisHop = std::max<std::int64_t> (1, (std::int64_t) (readSpeed * (float) g));
     if (vocoderMode)
         readSpeed = (float) analysisHop / (float) g;
 
-    applied[grainsizeParam] = grainSize = value (grainsizeParam, param (grainsizeParam));
-    applied[shimmerParam] = value (shimmerParam, param (shimmerParam));
+    grainSize = value (grainsizeParam, param (grainsizeParam));
     // Onsets later than one grain hop would keep slots busy long after the knob comes back.
-    shimmer = std::clamp (applied[shimmerParam], 0.0f, 1.0f);
-    if (shape != applied[windowParam])
+    shimmer = std::clamp (value (shimmerParam, param (shimmerParam)), 0.0f, 1.0f);
+    if (appliedWindow.update (shape))
     {
-        applied[windowParam] = shape;
-        windowKind = windowKindFor (shape);
-        rebuildWindows();
+        transform.windowKind = windowKindFor (shape);
+        transform.rebuildWindows();
     }
 
-    applied[wetdryParam] = wetMix = value (wetdryParam, param (wetdryParam));
-    applied[ingainParam] = value (ingainParam, param (ingainParam));
-    applied[outgainParam] = value (outgainParam, param (outgainParam));
+    wetMix = value (wetdryParam, param (wetdryParam));
     segmentFactor = std::min ((float) voiceCount * 0.5f, readSpeed * (float) voiceCount);
-    dryInputGain = std::pow (10.0f, 2.0f * applied[ingainParam] - 1.0f);
-    dryOutputGain = std::pow (10.0f, 2.0f * applied[outgainParam] - 1.0f);
+    dryInputGain = std::pow (10.0f, 2.0f * value (ingainParam, param (ingainParam)) - 1.0f);
+    dryOutputGain = std::pow (10.0f, 2.0f * value (outgainParam, param (outgainParam)) - 1.0f);
 }
 
 void DurafoldAudioProcessor::restartVoice (std::int64_t v, std::int64_t w, std::int64_t time) noexcept
 {
     currentVoice = v;
     auto& voice = voices[v];
-    const std::int64_t s = vocoderMode ? w - fftSize : w;
+    const std::int64_t s = vocoderMode ? w - transform.fftSize : w;
     voice.readPosition = s;
     voice.segmentStart = s;
     // Summed in double so segment bounds stay exact however long the processor runs.
@@ -285,12 +251,12 @@ void DurafoldAudioProcessor::writeInput (const float* left, const float* right, 
 
         // A sample that is not a number is stored as silence so it cannot linger in the voices.
         const float x = finiteOr (left[k] * dryInputGain, 0.0f);
-        raiseMeter (peaks[inputLeftMeter], x);
+        veltrane::raisePeak (peaks[inputLeftMeter], x);
         hl[w] = x;
         if (stereoRun)
         {
             const float y = finiteOr (right[k] * dryInputGain, 0.0f);
-            raiseMeter (peaks[inputRightMeter], y);
+            veltrane::raisePeak (peaks[inputRightMeter], y);
             hr[w] = y;
         }
         writeIndex = w + 1;
@@ -326,150 +292,12 @@ void DurafoldAudioProcessor::processRun (float* left, float* right, int n, bool 
         {
             const float out = dryOutputGain * ((1.0f - m) * (d[k] * dryInputGain)) + m * io[k];
             io[k] = out;
-            raiseMeter (peak, out);
+            veltrane::raisePeak (peak, out);
         }
     }
 
     for (int i = 0; i < 4; ++i)
-        meters[i].store (peaks[i] * 0.9f, std::memory_order_relaxed);
-}
-
-inline float DurafoldAudioProcessor::interpolate (const float* h, float q) const noexcept
-{
-    const auto i = (std::int64_t) q; // q >= 0 (a masked history index), so this is floor (q)
-    const float t = q - (float) i;
-    // Grains start on whole samples and step by one, so the curve passes through the sample
-    // itself; one read then does.
-    if (t == 0.0f)
-        return h[i & historyMask];
-    const float xm1 = h[(i - 1) & historyMask];
-    const float x0 = h[i & historyMask];
-    const float x1 = h[(i + 1) & historyMask];
-    const float x2 = h[(i + 2) & historyMask];
-    const float c1 = 0.5f * (x1 - xm1);
-    const float c3 = 0.5f * (x2 - xm1) + 1.5f * (x0 - x1);
-    const float c2 = xm1 - x0 + c1 - c3;
-    return ((c3 * t + c2) * t + c1) * t + x0;
-}
-
-void DurafoldAudioProcessor::startGrain (DurafoldVoice& voice, int j, std::int64_t now, float length, float grainHop,
-                                         float shimmerAmount) noexcept
-{
-    voice.lastGrainTime = now;
-    seed = seed * 196314165u + 907633515u;
-    const double u = (double) seed * (1.0 / 4294967296.0);
-    DurafoldGrain g;
-    g.active = true;
-    g.startTime = (double) now + (double) shimmerAmount * u * (double) grainHop;
-    g.length = length;
-    g.endTime = g.startTime + (double) length;
-    g.inverseLength = length <= 0.0f ? 1.0f : 1.0f / length;
-    // The masked index is exact in a float, where the unmasked one would lose samples.
-    g.readPosition = (float) (voice.readPosition & historyMask);
-    voice.grains[0][j] = g;
-    voice.grains[1][j] = g;
-    voice.readPosition = (std::int64_t) ((double) voice.readPosition + (double) (readSpeed * grainHop));
-}
-
-void DurafoldAudioProcessor::renderGranular (float* left, float* right, int n, bool stereoRun) noexcept
-{
-    float L = std::pow (10.0f, 2.0f * grainSize - 1.5f) * sampleRate;
-    L = std::min (L, 1.0e9f);
-    const float g = L / 8.0f;
-    const float gain = voiceGain;
-    const float twoPiLocal = twoPi;
-    const float* hl = history[0].data();
-    const float* hr = history[1].data();
-    const auto wrap = (float) historySize;
-    constexpr int slots = DurafoldVoice::grainSlots;
-    const auto voicesNow = (int) voiceCount;
-    const int lanes = voicesNow * slots;
-    // One lane per grain slot of every voice: the envelope phase (0 for a silent slot) and the
-    // envelope, computed for all lanes at once so the cosines vectorise.
-    float phase[maxVoices * slots];
-    float envelope[maxVoices * slots];
-    bool sounding[maxVoices * slots];
-
-    for (int k = 0; k < n; ++k)
-    {
-        const std::int64_t now = sampleClock;
-        const double nowD = (double) now;
-
-        // Onsets of every voice first: the sums below touch nothing an onset reads (only the
-        // grains' read positions), so this gives what voice-by-voice order gives.
-        for (int v = 0; v < voicesNow; ++v)
-        {
-            auto& voice = voices[v];
-            if (! ((double) voice.lastGrainTime + (double) g < nowD))
-                continue;
-            for (int j = 0; j < slots; ++j)
-            {
-                auto& slot = voice.grains[0][j];
-                if (! slot.active)
-                {
-                    startGrain (voice, j, now, L, g, shimmer);
-                    break;
-                }
-                if (nowD >= slot.endTime)
-                {
-                    slot.active = false;
-                    voice.grains[1][j].active = false;
-                }
-            }
-        }
-
-        // The envelope is shared by the left and right slot of a number.
-        for (int v = 0; v < voicesNow; ++v)
-            for (int j = 0; j < slots; ++j)
-            {
-                const auto& slot = voices[v].grains[0][j];
-                const bool on = slot.active && slot.startTime <= nowD;
-                const auto elapsed = (float) (nowD - slot.startTime);
-                sounding[v * slots + j] = on;
-                phase[v * slots + j] = on ? twoPiLocal * elapsed * slot.inverseLength : 0.0f;
-            }
-        durafoldGrainEnvelopes (phase, envelope, lanes);
-
-        float wetL = 0.0f, wetR = 0.0f;
-        for (int v = 0; v < voicesNow; ++v)
-        {
-            auto& voice = voices[v];
-            const bool* on = sounding + v * slots;
-            const float* e = envelope + v * slots;
-            float sumL = 0.0f;
-            for (int j = 0; j < slots; ++j)
-            {
-                if (! on[j])
-                    continue;
-                auto& slot = voice.grains[0][j];
-                sumL += 0.5f * interpolate (hl, slot.readPosition) * e[j];
-                slot.readPosition += 1.0f;
-                if (slot.readPosition >= wrap)
-                    slot.readPosition -= wrap;
-            }
-            wetL += sumL * gain;
-
-            if (stereoRun)
-            {
-                float sumR = 0.0f;
-                for (int j = 0; j < slots; ++j)
-                {
-                    if (! on[j])
-                        continue;
-                    auto& slot = voice.grains[1][j];
-                    sumR += 0.5f * interpolate (hr, slot.readPosition) * e[j];
-                    slot.readPosition += 1.0f;
-                    if (slot.readPosition >= wrap)
-                        slot.readPosition -= wrap;
-                }
-                wetR += sumR * gain;
-            }
-        }
-        left[k] = wetL;
-        if (stereoRun)
-            right[k] = wetR;
-        ++sampleClock;
-    }
+        meters[i].store (peaks[i] * 0.9f, std::memory_order_relaxed); // durafold's own, faster fall
 }
 
 juce::AudioProcessorEditor* DurafoldAudioProcessor::createEditor() { return new DurafoldAudioProcessorEditor (*this); }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "AppliedValue.h"
 #include "DurafoldVoice.h"
-#include "Spect.h"
+#include "ShortTimeTransform.h"
 #include "VeltraneProcessor.h"
 
 #include <atomic>
@@ -11,7 +12,7 @@
 /** durafold: writes the input into a long history that two to eight voices, restarting in
     turn, read back up to 100 times slower, as Hann-windowed grains or through a phase
     vocoder; the voices' sum is mixed with the dry input. */
-class DurafoldAudioProcessor : public veltrane::VeltraneProcessor, public spect
+class DurafoldAudioProcessor : public veltrane::VeltraneProcessor
 {
 public:
     enum ParameterIndex
@@ -58,8 +59,6 @@ public:
 
     float normalizedFromScaled (int i, float s) const override;
 
-    /** Transform size for a "bands" value: 2 x 2^floor(10p + 3), kept in 16..16384. */
-    static int fftSizeForBands (float bands) noexcept;
     /** Engine window kind chosen by the window-shape parameter. */
     static int windowKindFor (float shape) noexcept;
 
@@ -75,6 +74,7 @@ public:
     std::atomic<bool> busy { false };
 
     // Audio-thread state, public for the renderers' tests.
+    veltrane::ShortTimeTransform transform { false }; // the vocoder's size, hop N/8 and windows
     float sampleRate = 44100.0f;          // Hz, 44100..192000
     std::vector<float> history[2];        // left, right: historySize samples each
     std::int64_t writeIndex = 0;          // next history index to write, unmasked
@@ -117,8 +117,8 @@ private:
     /** Host tempo for this block, or the last usable one (0 if none yet). */
     double currentTempo();
 
-    // Last-applied parameter values; 0.01 at construction so the first block applies all.
-    float applied[numParams];
+    // Values the processing last acted on; unset at construction so the first block applies all.
+    veltrane::AppliedValue appliedBands, appliedVoices, appliedRate, appliedWindow;
     float grainSize = 0.0f; // grainsize parameter as applied
     float shimmer = 0.0f;   // shimmer parameter as applied, kept in 0..1
     float wetMix = 0.5f;    // wetdry parameter as applied

@@ -2,18 +2,17 @@
 
 /** The per-bin work of one phase-vocoder hop for one channel: the packed spectrum to
     (magnitude, phase) pairs, each bin's phase advance rescaled by `ratio`, and the pairs
-    back to packed form. Bins whose magnitude is below 1e-5 restart their phase memory.
+    back to packed form (both conversions the engine's). Bins whose magnitude is below 1e-5
+    restart their phase memory.
 
-    The common cases run in passes without library calls or branches, so the compiler
-    vectorises them; a fix-up pass runs only when some bin needs more than one 2 pi wrap
-    or has an operand that is not finite. The results are those of the plain per-bin loops:
-    correctly rounded atan2, magnitude, sine and cosine, and the wraps by repeated
-    subtraction of 2 pi in single precision.
+    The propagation runs as one pass without library calls or branches, so the compiler
+    vectorises it; a fix-up pass runs only when some bin needs more than one 2 pi wrap. The
+    results are those of the plain per-bin loops: the wraps by repeated subtraction of 2 pi
+    in single precision.
 
     n: transform size (16..16384); packed, result: n floats in the engine's packing;
     polar: n + 2 floats, (magnitude, phase in radians) for bins 0..n/2, written;
     lastPhase, runningPhase: n/2 + 1 floats of radians, read and updated;
-    ratio: synthesis hop / analysis hop; pi, twoPi: the engine's single-precision constants;
-    scratch: n/2 + 1 floats of work space, distinct from the other arrays. */
+    ratio: synthesis hop / analysis hop; pi, twoPi: the engine's single-precision constants. */
 void durafoldPropagateBins (const float* packed, int n, float ratio, float pi, float twoPi, float* polar,
-                            float* lastPhase, float* runningPhase, float* result, float* scratch) noexcept;
+                            float* lastPhase, float* runningPhase, float* result) noexcept;

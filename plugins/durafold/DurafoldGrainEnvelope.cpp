@@ -3,20 +3,11 @@
 #include "DurafoldGrainEnvelope.h"
 
 #include "PhaseMath.h"
+#include "VectorClones.h"
 
 #include <cmath>
 
-// Also built for AVX2 and AVX-512 on x86-64 (the loader picks the version the processor
-// runs); every version evaluates the same operations in the same order.
-// Sanitizer builds keep the plain version: the choice runs before their runtime is ready.
-#if defined(__GNUC__) && ! defined(__clang__) && defined(__x86_64__) && defined(__linux__) \
-    && ! defined(__SANITIZE_THREAD__) && ! defined(__SANITIZE_ADDRESS__)
- #define DURAFOLD_ENVELOPE_CLONES __attribute__ ((target_clones ("avx512f", "avx2", "default")))
-#else
- #define DURAFOLD_ENVELOPE_CLONES
-#endif
-
-DURAFOLD_ENVELOPE_CLONES
+VELTRANE_VECTOR_CLONES
 void durafoldGrainEnvelopes (const float* phase, float* envelope, int count) noexcept
 {
     int far = 0;

@@ -4,27 +4,16 @@
 
 #include "DurafoldAudioProcessor.h"
 #include "DurafoldBinKernel.h"
+#include "PeakMeter.h"
+#include "RotatedFrames.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-namespace
-{
-inline void raiseMeter (float& peak, float x) noexcept
-{
-    if (! std::isfinite (x))
-        return;
-    if (x > peak)
-        peak = x;
-    if (x < -peak)
-        peak = -x;
-}
-} // namespace
-
 void DurafoldAudioProcessor::renderPhaseVocoder (float* left, float* right, int n, bool stereoRun, float* peaks) noexcept
 {
-    const std::int64_t G = fftSize / 8;
+    const std::int64_t G = transform.fftSize / 8;
     std::fill (left, left + n, 0.0f);
     if (stereoRun)
         std::fill (right, right + n, 0.0f);
@@ -50,7 +39,7 @@ void DurafoldAudioProcessor::renderPhaseVocoder (float* left, float* right, int 
             for (int i = 0; i < K; ++i)
             {
                 left[b + i] += outL[i] * gain;
-                raiseMeter (peaks[outputLeftMeter], left[b + i]);
+                veltrane::raisePeak (peaks[outputLeftMeter], left[b + i]);
             }
             if (stereoRun)
             {
@@ -58,7 +47,7 @@ void DurafoldAudioProcessor::renderPhaseVocoder (float* left, float* right, int 
                 for (int i = 0; i < K; ++i)
                 {
                     right[b + i] += outR[i] * gain;
-                    raiseMeter (peaks[outputRightMeter], right[b + i]);
+                    veltrane::raisePeak (peaks[outputRightMeter], right[b + i]);
                 }
             }
             l.hopPosition = r.hopPosition = c + K;
@@ -88,7 +77,7 @@ float DurafoldAudioProcessor::readForFrame (const float* h, const DurafoldVoice&
 
 void DurafoldAudioProcessor::analyse (DurafoldVoice& voice, int ch, std::int64_t r) noexcept
 {
-    const int N = fftSize;
+    const int N = transform.fftSize;
     const auto H = (int) analysisHop;
     auto& state = voice.vocoder[ch];
     float* frame = state.frame.data();
@@ -97,41 +86,23 @@ void DurafoldAudioProcessor::analyse (DurafoldVoice& voice, int ch, std::int64_t
     float* fresh = frame + (N - H);
     for (int i = 0; i < H; ++i)
         fresh[i] = readForFrame (h, voice, r + i);
-
-    // Window and rotate to absolute time in two straight runs.
-    float* scratch = fftInput[ch];
-    const float* w = analysisWindow;
-    const auto rot = (int) state.analysisRotation;
-    const int firstRun = N - rot;
-    for (int i = 0; i < firstRun; ++i)
-        scratch[rot + i] = frame[i] * w[i];
-    for (int i = firstRun; i < N; ++i)
-        scratch[i - firstRun] = frame[i] * w[i];
-    forwardTransform (scratch, spectrum[ch]);
+    veltrane::windowRotated (frame, transform.analysisWindow, 1.0f, (int) state.analysisRotation, N, transform.fftInput[ch]);
+    transform.forwardTransform (transform.fftInput[ch], transform.spectrum[ch]);
 }
 
 void DurafoldAudioProcessor::propagateAndSynthesise (DurafoldVocoderState& state, int ch, float ratio) noexcept
 {
-    const int N = fftSize;
-    float* t = timeBuffer[ch];
-    // The time buffer is free until the inverse transform, so it lends the kernel its scratch.
-    durafoldPropagateBins (spectrum[ch], N, ratio, pi, twoPi, polar[ch].data(), state.lastPhase.data(),
-                           state.runningPhase.data(), outputSpectrum[ch], t);
-
-    inverseTransform (outputSpectrum[ch], t);
-    float* out = state.output.data();
-    const float* w = synthesisWindow;
-    const auto rot = (int) state.synthesisRotation;
-    const int firstRun = N - rot;
-    for (int i = 0; i < firstRun; ++i)
-        out[i] += t[rot + i] * w[i];
-    for (int i = firstRun; i < N; ++i)
-        out[i] += t[i - firstRun] * w[i];
+    const int N = transform.fftSize;
+    durafoldPropagateBins (transform.spectrum[ch], N, ratio, transform.pi, transform.twoPi, polar[ch].data(),
+                           state.lastPhase.data(), state.runningPhase.data(), transform.outputSpectrum[ch]);
+    float* t = transform.timeBuffer[ch];
+    transform.inverseTransform (transform.outputSpectrum[ch], t);
+    veltrane::overlapAddRotated (t, transform.synthesisWindow, 1.0f, (int) state.synthesisRotation, N, state.output.data());
 }
 
 void DurafoldAudioProcessor::runHop (DurafoldVoice& voice, bool stereoRun) noexcept
 {
-    const int N = fftSize;
+    const int N = transform.fftSize;
     const std::int64_t mask = N - 1;
     const int G = N / 8;
     const std::int64_t H = analysisHop;
@@ -143,9 +114,7 @@ void DurafoldAudioProcessor::runHop (DurafoldVoice& voice, bool stereoRun) noexc
         auto& s = voice.vocoder[ch];
         s.analysisRotation = (s.analysisRotation + H) & mask;
         s.synthesisRotation = (s.synthesisRotation + G) & mask;
-        float* out = s.output.data();
-        std::memmove (out, out + G, sizeof (float) * (size_t) (N - G));
-        std::fill (out + N - G, out + N, 0.0f);
+        veltrane::advanceByHop (s.output.data(), N, G);
     }
 
     const std::int64_t r = voice.readPosition;

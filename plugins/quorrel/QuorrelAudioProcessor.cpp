@@ -2,6 +2,7 @@
 
 #include "PhaseMath.h"
 #include "QuorrelAudioProcessorEditor.h"
+#include "TransformSize.h"
 
 #include <cmath>
 
@@ -45,17 +46,6 @@ QuorrelAudioProcessor::QuorrelAudioProcessor()
     publishPendingLatency();
 }
 
-int QuorrelAudioProcessor::fftSizeForBands (float bands) noexcept
-{
-    float e = std::floor (10.0f * bands + 3.0f);
-    // A restored state can hold any float; the engine serves 16..16384 only.
-    if (! (e >= 3.0f))
-        e = 3.0f;
-    if (e > 13.0f)
-        e = 13.0f;
-    return 2 * (int) (float) std::exp2 (e);
-}
-
 void QuorrelAudioProcessor::drawScrambleTable() noexcept
 {
     const int b = halfSize;
@@ -93,28 +83,18 @@ void QuorrelAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
         setParameter (phaseresetParam, 0.0f); // the host is not told: a momentary trigger
     }
     const float inG = param (ingainParam);
-    if (inG != appliedInGain)
-    {
-        appliedInGain = inG;
+    if (appliedInGain.update (inG))
         inputGain = std::pow (10.0f, 2.0f * inG - 1.0f);
-    }
     const float outG = param (outgainParam);
-    if (outG != appliedOutGain)
-    {
-        appliedOutGain = outG;
+    if (appliedOutGain.update (outG))
         outputGain = std::pow (10.0f, 2.0f * outG - 1.0f);
-    }
     if (param (phaseresetParam) > 0.5f)
     {
         resetPending = true;
         resetPhases (halfSize);
     }
-    const float scr = param (scrambleParam);
-    if (scr != appliedScramble)
-    {
-        appliedScramble = scr;
+    if (appliedScramble.update (param (scrambleParam)))
         drawScrambleTable();
-    }
 
     const int inputs = getTotalNumInputChannels();
     for (int c = inputs; c < buffer.getNumChannels(); ++c)
@@ -127,20 +107,21 @@ void QuorrelAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
 void QuorrelAudioProcessor::updateFFT()
 {
     const float bands = param (bandsParam);
-    if (bands == appliedBands || (std::isnan (bands) && std::isnan (appliedBands)))
+    if (! appliedBands.update (bands))
         return;
-    appliedBands = bands;
-    const int n = fftSizeForBands (bands);
+    const int n = veltrane::transformSizeForBands (bands);
     if (n != fftSize)
     {
-        overlapShift = 3;
-        setFFTSize (n);
+        configure (n, veltrane::blackmanWindow);
         reportLatency (n);
         resetPhases (n / 2);
     }
+    else
+    {
+        windowKind = veltrane::blackmanWindow;
+        rebuildWindows();
+    }
     drawScrambleTable();
-    initBlackmanWindows();
-    scaleWindows();
 }
 
 void QuorrelAudioProcessor::processSpect()
@@ -148,7 +129,7 @@ void QuorrelAudioProcessor::processSpect()
     for (int i = 0; i < numParams; ++i)
         snapshot[i] = param (i);
 
-    const int fullBins = fftSizeForBands (snapshot[bandsParam]) / 2;
+    const int fullBins = veltrane::transformSizeForBands (snapshot[bandsParam]) / 2;
     const int bins = std::min (fullBins, halfSize);
     const int shift = (int) ((snapshot[bandshiftParam] - 0.5f) * (float) bins);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AppliedValue.h"
 #include "Spect.h"
 #include "VeltraneProcessor.h"
 
@@ -37,9 +38,6 @@ public:
     void updateFFT() override;
     void processSpect() override;
 
-    /** Transform size for a "bands" value: 2 x 2^floor(10p + 3), kept in 16..16384. */
-    static int fftSizeForBands (float bands) noexcept;
-
     /** Draws a new permutation of the first halfSize entries of scrambleTable. */
     void drawScrambleTable() noexcept;
     /** One step of the generator shared by the permutation and the phase noise. */
@@ -51,8 +49,8 @@ public:
 
     static constexpr int maxBins = maxFFTSize / 2;
 
-    // Applied values: the last "bands", "ingain", "outgain" and "scramble" acted upon.
-    float appliedBands = 0.01f, appliedInGain = 0.01f, appliedOutGain = 0.01f, appliedScramble = 0.01f;
+    // The last "bands", "ingain", "outgain" and "scramble" acted upon.
+    veltrane::AppliedValue appliedBands, appliedInGain, appliedOutGain, appliedScramble;
     bool resetPending = false;
     float snapshot[numParams] {};              // parameters as the current frame sees them
     std::vector<int> scrambleTable;            // permutation of 0..B-1

@@ -1,7 +1,9 @@
 #include "RevolvaAudioProcessor.h"
 
+#include "PeakMeter.h"
 #include "RevolvaAudioProcessorEditor.h"
 #include "RevolvaParameters.h"
+#include "TransformSize.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,25 +34,22 @@ inline int loopIndex (float p) noexcept
 
 RevolvaAudioProcessor::RevolvaAudioProcessor()
     : VeltraneProcessor (revolva::identity(), revolva::parameterTable(), numParams),
-      spect (2, false),
       polarIn (65536, 0.0f),
       polarOut (65536, 0.0f),
       pool ((size_t) (numLayers + 1) * 2 * LoopLayer::layerLength, 0.0f),
-      bandOrder (maxFFTSize, 0),
-      binBand (maxFFTSize, 0),
-      binTarget (maxFFTSize, 0),
-      binWinner (maxFFTSize, 0.0f),
-      binStep (maxFFTSize, 0.0f),
       loader (pool.data() + (size_t) numLayers * 2 * LoopLayer::layerLength,
               pool.data() + ((size_t) numLayers * 2 + 1) * LoopLayer::layerLength)
 {
     // Continuous parameters count as changed at the first block whatever their value, so
-    // a value of 0 (restored or set before playing) is applied too. Switches start off.
-    for (int i : { stretchParam, bandsParam, attackParam, releaseParam, ingainParam, outgainParam })
-        lastApplied[i] = std::numeric_limits<float>::quiet_NaN();
+    // a value of 0 (restored or set before playing) is applied too. Switches, "bpm" and the
+    // file positions start as applied at 0.
+    std::vector<int> continuous { stretchParam, bandsParam, attackParam, releaseParam, ingainParam, outgainParam };
     for (int l = 0; l < numLayers; ++l)
         for (int i : { pitch1Param + l, start1Param + l, end1Param + l, gain1Param + l })
-            lastApplied[i] = std::numeric_limits<float>::quiet_NaN();
+            continuous.push_back (i);
+    for (int i = 0; i < numParams; ++i)
+        if (std::find (continuous.begin(), continuous.end(), i) == continuous.end())
+            lastApplied[i].set (0.0f);
     for (int l = 0; l < numLayers; ++l)
     {
         layers[l].leftBuffer = pool.data() + (size_t) (2 * l) * LoopLayer::layerLength;
@@ -58,45 +57,12 @@ RevolvaAudioProcessor::RevolvaAudioProcessor()
     }
     // Overlap 8 from the start, so a "bands" value that keeps N = 1024 scales the windows
     // for the hop the kernel actually uses.
-    windowKind = veltrane::blackmanWindow;
-    overlapShift = 3;
-    setFFTSize (fftSize);
-    rebuildWindowsIfNeeded();
+    transform.configure (transform.fftSize, veltrane::blackmanWindow);
 
     attackStep = (float) (1.0 / ((double) attackSeconds * currentSampleRate));
     releaseStep = (float) (-1.0 / ((double) releaseSeconds * currentSampleRate));
     beatsPerSample = (float) ((double) beatsPerSecond / currentSampleRate);
     barsPerSample = beatsPerSample / beatsPerBar;
-
-    // Limits of the magnitude bands: each 3 dB below the last, down to 0.00001.
-    float upper = 1.0f, lower;
-    bandLimits[0] = upper;
-    numBands = 0;
-    do
-    {
-        lower = upper * 0.707106f;
-        if ((double) lower < 0.00001)
-            lower = 0.00001f;
-        bandLimits[++numBands] = lower;
-        upper = lower;
-    } while ((double) lower > 0.00001);
-
-    std::uint32_t lowBits, oneBits;
-    const float lowest = std::nextafter (bandLimits[numBands], 2.0f), one = 1.0f;
-    std::memcpy (&lowBits, &lowest, sizeof lowBits);
-    std::memcpy (&oneBits, &one, sizeof oneBits);
-    bandKeyBase = lowBits >> 16;
-    bandTable.assign ((size_t) ((oneBits >> 16) - bandKeyBase + 1), 0);
-    for (std::uint32_t key = bandKeyBase; key <= oneBits >> 16; ++key)
-    {
-        std::uint32_t bits = std::max (key << 16, lowBits);
-        float m;
-        std::memcpy (&m, &bits, sizeof m);
-        int b = 0;
-        while (b < numBands - 1 && m <= bandLimits[b + 1])
-            ++b;
-        bandTable[key - bandKeyBase] = (unsigned char) b;
-    }
 
     reportLatency (0);
 }
@@ -185,19 +151,11 @@ bool RevolvaAudioProcessor::loadLayerFileNow (int layer, const juce::File& file)
     return true;
 }
 
-int RevolvaAudioProcessor::fftSizeForBands (float p) noexcept
-{
-    const float e = std::trunc (10.0f * p + 3.0f);
-    const int exponent = ! (e >= 3.0f) ? 3 : (e > 13.0f ? 13 : (int) e);
-    return 2 * (int) (float) std::pow (2.0, (double) exponent);
-}
-
-void RevolvaAudioProcessor::startLayer (LoopLayer& layer, int index, std::int64_t now) noexcept
+void RevolvaAudioProcessor::startLayer (LoopLayer& layer, std::int64_t now) noexcept
 {
     const double rate = currentSampleRate;
     layer.attackEnd = now + clampedTrunc ((double) attackSeconds * rate, 0, INT64_C (1) << 40);
     layer.releaseStart = layer.releaseEnd = now + (std::int64_t) (rate * 10000.0);
-    (void) index;
 }
 
 void RevolvaAudioProcessor::releaseLayer (LoopLayer& layer, std::int64_t now) noexcept
@@ -259,7 +217,7 @@ void RevolvaAudioProcessor::handleMidi (const juce::MidiBuffer& midi, std::int64
                     continue;
                 layers[l].note = d1;
                 setParameter (pitch1Param + l, v);
-                startLayer (layers[l], l, now);
+                startLayer (layers[l], now);
             }
         }
         else if (kind == 0x80 || kind == 0x90)
@@ -283,14 +241,16 @@ void RevolvaAudioProcessor::handleMidi (const juce::MidiBuffer& midi, std::int64
 void RevolvaAudioProcessor::updateTransformSize() noexcept
 {
     const float p = param (bandsParam);
-    if (p == lastApplied[bandsParam])
+    if (! lastApplied[bandsParam].update (p))
         return;
-    lastApplied[bandsParam] = p;
-    const int n = fftSizeForBands (p);
-    if (n == fftSize)
+    const int n = veltrane::transformSizeForBands (p);
+    if (n == transform.fftSize)
         return;
-    overlapShift = 3;
-    setFFTSize (n);
+    transform.configure (n, veltrane::blackmanWindow);
+    for (auto& peak : inputPeak)
+        peak.store (0.0f, std::memory_order_relaxed);
+    for (auto& peak : outputPeak)
+        peak.store (0.0f, std::memory_order_relaxed);
     std::fill (polarIn.begin(), polarIn.end(), 0.0f);
     std::fill (polarOut.begin(), polarOut.end(), 0.0f);
     for (auto& layer : layers)
@@ -300,34 +260,20 @@ void RevolvaAudioProcessor::updateTransformSize() noexcept
     }
 }
 
-void RevolvaAudioProcessor::rebuildWindowsIfNeeded() noexcept
-{
-    // The windows depend only on N, the hop and the kind; rebuilding them every block
-    // would give the same values.
-    if (windowsSize == fftSize && windowsHop == hop && windowsKind == windowKind)
-        return;
-    rebuildWindows();
-    windowsSize = fftSize;
-    windowsHop = hop;
-    windowsKind = windowKind;
-}
-
 void RevolvaAudioProcessor::playSwitches (std::int64_t now) noexcept
 {
     for (int l = 0; l < numLayers; ++l)
     {
         const int i = play1Param + l;
-        const float p = param (i);
-        if (p == lastApplied[i])
+        const float previous = lastApplied[i].value();
+        if (! lastApplied[i].update (param (i)))
             continue;
-        const float previous = lastApplied[i];
-        lastApplied[i] = p;
         if (previous > 0.5f)
             releaseLayer (layers[l], now);
         else
         {
             setParameter (pitch1Param + l, (float) (layers[l].note - 24) * oneOver72);
-            startLayer (layers[l], l, now);
+            startLayer (layers[l], now);
         }
     }
 }
@@ -361,7 +307,7 @@ void RevolvaAudioProcessor::updateTempo() noexcept
     beatsPerSample = (float) ((double) beatsPerSecond / currentSampleRate);
     barsPerSample = beatsPerSample / beatsPerBar;
 
-    if (p != lastApplied[bpmParam])
+    if (lastApplied[bpmParam].update (p))
     {
         if (tempoKnown)
         {
@@ -369,17 +315,16 @@ void RevolvaAudioProcessor::updateTempo() noexcept
             stretchFactor = std::max (1.0f, r * stretchFactor);
             if (! (stretchFactor <= 1.0e6f))
                 stretchFactor = 1.0e6f;
-            lastApplied[stretchParam] = std::log10 (stretchFactor) * 0.5f;
-            setParameter (stretchParam, lastApplied[stretchParam]);
+            lastApplied[stretchParam].set (std::log10 (stretchFactor) * 0.5f);
+            setParameter (stretchParam, lastApplied[stretchParam].value());
         }
-        lastApplied[bpmParam] = p;
     }
     tempoKnown = true;
 }
 
 void RevolvaAudioProcessor::updateHops() noexcept
 {
-    const int h = fftSize / 8;
+    const int h = transform.fftSize / 8;
     const float r = 1.0f / stretchFactor;
     if (r > 1.0f)
     {
@@ -414,7 +359,7 @@ void RevolvaAudioProcessor::updateLoopTiming() noexcept
         if (m >= 1.0)
         {
             layer.loopOutputLength = sign * (float) (m * rate / (double) beatsPerSecond);
-            layer.loopEndBeat = m + layer.loopStartBeat - (double) ((float) fftSize * stretchFactor * beatsPerSample);
+            layer.loopEndBeat = m + layer.loopStartBeat - (double) ((float) transform.fftSize * stretchFactor * beatsPerSample);
         }
         else
         {
@@ -430,16 +375,14 @@ void RevolvaAudioProcessor::layerSettings (int l) noexcept
     LoopLayer& layer = layers[l];
     const int gi = gain1Param + l;
     const float g = param (gi);
-    if (g != lastApplied[gi])
+    if (lastApplied[gi].update (g))
     {
-        lastApplied[gi] = g;
         layer.layerGain = std::pow (10.0f, -4.8f * (1.0f - g));
     }
     const int pi_ = pitch1Param + l;
     const float p = param (pi_);
-    if (p != lastApplied[pi_])
+    if (lastApplied[pi_].update (p))
     {
-        lastApplied[pi_] = p;
         const double semis = std::round (((double) p - 0.5) * 72.0);
         // Far outside +-36 the ratio would leave float range; NaN means no transposition.
         const int k = std::isnan (semis) ? 0 : (int) std::max (-1000.0, std::min (1000.0, semis));
@@ -452,8 +395,8 @@ void RevolvaAudioProcessor::recordLayers (const juce::AudioBuffer<float>& buffer
 {
     int s = -1;
     const std::int64_t b = clampedTrunc (barPosition, INT64_MIN / 2, INT64_MAX / 2);
-    const float recordSum = lastApplied[record1Param] + lastApplied[record1Param + 1] + lastApplied[record1Param + 2]
-                          + lastApplied[record1Param + 3];
+    const float recordSum = lastApplied[record1Param].value() + lastApplied[record1Param + 1].value()
+                          + lastApplied[record1Param + 2].value() + lastApplied[record1Param + 3].value();
     if (b != lastBar && recordSum == 0.0f)
     {
         lastBar = b;
@@ -467,9 +410,8 @@ void RevolvaAudioProcessor::recordLayers (const juce::AudioBuffer<float>& buffer
         LoopLayer& layer = layers[l];
         const int ri = record1Param + l;
         const float r = param (ri);
-        if (r != lastApplied[ri])
+        if (lastApplied[ri].update (r))
         {
-            lastApplied[ri] = r;
             if (r > 0.5f)
             {
                 layer.writePosition = 0;
@@ -478,7 +420,7 @@ void RevolvaAudioProcessor::recordLayers (const juce::AudioBuffer<float>& buffer
             else
                 layer.waveDirty.store (1, std::memory_order_relaxed);
         }
-        if (! (lastApplied[ri] > 0.5f))
+        if (! (lastApplied[ri].value() > 0.5f))
             continue;
         for (int i = std::max (s, 0); i < n; ++i)
         {
@@ -498,7 +440,7 @@ void RevolvaAudioProcessor::recordLayers (const juce::AudioBuffer<float>& buffer
             if (layer.writePosition >= LoopLayer::layerLength)
             {
                 setParameter (ri, 0.0f);
-                lastApplied[ri] = 0.0f;
+                lastApplied[ri].set (0.0f);
                 break;
             }
         }
@@ -545,7 +487,6 @@ void RevolvaAudioProcessor::processLayers (juce::AudioBuffer<float>& buffer, juc
 
     // 3.-4. Channel layout, window kind and transform size.
     stereo = channels != 1 ? 1 : 0;
-    windowKind = veltrane::blackmanWindow;
     updateTransformSize();
 
     // 5. Loop regions and file positions.
@@ -554,19 +495,12 @@ void RevolvaAudioProcessor::processLayers (juce::AudioBuffer<float>& buffer, juc
         LoopLayer& layer = layers[l];
         const int si = start1Param + l, ei = end1Param + l, fi = filepos1Param + l;
         const float sp = param (si), ep = param (ei), fp = param (fi);
-        if (sp != lastApplied[si])
-        {
-            lastApplied[si] = sp;
+        if (lastApplied[si].update (sp))
             layer.startPosition = loopIndex (sp);
-        }
-        if (ep != lastApplied[ei])
-        {
-            lastApplied[ei] = ep;
+        if (lastApplied[ei].update (ep))
             layer.endPosition = loopIndex (ep);
-        }
-        if (fp != lastApplied[fi])
+        if (lastApplied[fi].update (fp))
         {
-            lastApplied[fi] = fp;
             loader.setAppliedPosition (l, fp);
             loader.requestRefill (l, fp);
         }
@@ -574,30 +508,22 @@ void RevolvaAudioProcessor::processLayers (juce::AudioBuffer<float>& buffer, juc
 
     // 6. Gains.
     const float ig = param (ingainParam);
-    if (ig != lastApplied[ingainParam])
-    {
-        lastApplied[ingainParam] = ig;
+    if (lastApplied[ingainParam].update (ig))
         inputGain = std::pow (10.0f, 2.0f * ig - 1.0f);
-    }
     const float og = param (outgainParam);
-    if (og != lastApplied[outgainParam])
-    {
-        lastApplied[outgainParam] = og;
+    if (lastApplied[outgainParam].update (og))
         outputGain = std::pow (10.0f, 2.0f * og - 1.0f);
-    }
 
     // 7. Envelope times.
     const float ap = param (attackParam);
-    if (ap != lastApplied[attackParam])
+    if (lastApplied[attackParam].update (ap))
     {
-        lastApplied[attackParam] = ap;
         attackSeconds = 4.995f * ap + 0.005f;
         attackStep = (float) (1.0 / ((double) attackSeconds * rate));
     }
     const float rp = param (releaseParam);
-    if (rp != lastApplied[releaseParam])
+    if (lastApplied[releaseParam].update (rp))
     {
-        lastApplied[releaseParam] = rp;
         releaseSeconds = 4.995f * rp + 0.005f;
         releaseStep = (float) (-1.0 / ((double) releaseSeconds * rate));
     }
@@ -607,9 +533,8 @@ void RevolvaAudioProcessor::processLayers (juce::AudioBuffer<float>& buffer, juc
 
     // 9. Stretch.
     const float st = param (stretchParam);
-    if (st != lastApplied[stretchParam])
+    if (lastApplied[stretchParam].update (st))
     {
-        lastApplied[stretchParam] = st;
         const float f = (float) std::pow (10.0, 2.0 * (double) st);
         // NaN keeps the factor; the range keeps the hop sizes and loop times finite.
         if (! std::isnan (f))
@@ -619,7 +544,6 @@ void RevolvaAudioProcessor::processLayers (juce::AudioBuffer<float>& buffer, juc
     // 10.-12. Tempo, hop sizes, windows, bar position.
     updateTempo();
     updateHops();
-    rebuildWindowsIfNeeded();
     barPosition = beatPosition / (double) beatsPerBar;
 
     // 13. Input meters (the recording itself is not scaled).
@@ -627,14 +551,14 @@ void RevolvaAudioProcessor::processLayers (juce::AudioBuffer<float>& buffer, juc
         float peak = inputPeak[0].load (std::memory_order_relaxed);
         const float* x = buffer.getReadPointer (0);
         for (int i = 0; i < n; ++i)
-            raisePeak (peak, x[i] * inputGain);
+            veltrane::raisePeak (peak, x[i] * inputGain);
         inputPeak[0].store (peak, std::memory_order_relaxed);
         if (channels == 2)
         {
             peak = inputPeak[1].load (std::memory_order_relaxed);
             x = buffer.getReadPointer (1);
             for (int i = 0; i < n; ++i)
-                raisePeak (peak, x[i] * inputGain);
+                veltrane::raisePeak (peak, x[i] * inputGain);
             inputPeak[1].store (peak, std::memory_order_relaxed);
         }
     }
@@ -663,19 +587,19 @@ void RevolvaAudioProcessor::processLayers (juce::AudioBuffer<float>& buffer, juc
     {
         float peak = outputPeak[0].load (std::memory_order_relaxed);
         for (int i = 0; i < n; ++i)
-            raisePeak (peak, out0[i]);
-        outputPeak[0].store (peak * 0.99112f, std::memory_order_relaxed);
+            veltrane::raisePeak (peak, out0[i]);
+        outputPeak[0].store (peak * veltrane::peakDecay, std::memory_order_relaxed);
         if (channels == 2)
         {
             peak = outputPeak[1].load (std::memory_order_relaxed);
             for (int i = 0; i < n; ++i)
-                raisePeak (peak, out1[i]);
-            outputPeak[1].store (peak * 0.99112f, std::memory_order_relaxed);
+                veltrane::raisePeak (peak, out1[i]);
+            outputPeak[1].store (peak * veltrane::peakDecay, std::memory_order_relaxed);
         }
         else
-            outputPeak[1].store (outputPeak[1].load (std::memory_order_relaxed) * 0.99112f, std::memory_order_relaxed);
+            outputPeak[1].store (outputPeak[1].load (std::memory_order_relaxed) * veltrane::peakDecay, std::memory_order_relaxed);
         for (int c = 0; c < 2; ++c)
-            inputPeak[c].store (inputPeak[c].load (std::memory_order_relaxed) * 0.99112f, std::memory_order_relaxed);
+            inputPeak[c].store (inputPeak[c].load (std::memory_order_relaxed) * veltrane::peakDecay, std::memory_order_relaxed);
     }
     sampleClock += n;
     beatPosition += (double) n * (double) beatsPerSample;

@@ -1,24 +1,23 @@
 #pragma once
 
+#include "AppliedValue.h"
+#include "BandTransfer.h"
 #include "LayerFileTarget.h"
 #include "LayerLoader.h"
 #include "LoopLayer.h"
-#include "Spect.h"
+#include "ShortTimeTransform.h"
 #include "VeltraneProcessor.h"
 
-#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <cstring>
-#include <limits>
 #include <vector>
 
 /** revolva: four loop layers, each recorded from the input or loaded from a sound file,
     played as a beat-quantised loop through its own phase vocoder (transposed by its
     pitch, stretched by the common stretch factor) under an attack/release envelope that
     MIDI notes or the play switches open and close. The output is the sum of the layers. */
-class RevolvaAudioProcessor : public veltrane::VeltraneProcessor, public spect, public veltrane::LayerFileTarget
+class RevolvaAudioProcessor : public veltrane::VeltraneProcessor, public veltrane::LayerFileTarget
 {
 public:
     enum ParameterIndex
@@ -90,7 +89,7 @@ public:
     void updateHops() noexcept;
     void updateLoopTiming() noexcept;
     void advanceEnvelope (LoopLayer& layer, std::int64_t t) noexcept;
-    void startLayer (LoopLayer& layer, int index, std::int64_t now) noexcept;
+    void startLayer (LoopLayer& layer, std::int64_t now) noexcept;
     void releaseLayer (LoopLayer& layer, std::int64_t now) noexcept;
 
     // The stretch and shift kernel.
@@ -102,11 +101,15 @@ public:
     /** Maps one analysis spectrum to the output spectrum, transposed by ratio x pitchBend. */
     void stretchShift (float* out, const float* in, float* phaseMemory, float* phaseSum, float ratio) noexcept;
 
-    /** Transform size for a "bands" value p: 2 x 2^trunc(10p + 3), kept in 16..16384. */
-    static int fftSizeForBands (float p) noexcept;
-
     // Working values (audio thread unless stated).
-    float lastApplied[numParams] {};  // normalized value of each parameter when last acted on
+    veltrane::ShortTimeTransform transform { false }; // size, hop N/8 and Blackman windows of every layer's frames
+    veltrane::AppliedValue lastApplied[numParams];   // normalized value of each parameter when last acted on
+    int stereo = 1;                   // 1 when the block has two channels
+    float inputGain = 1.0f;           // linear factor on the input meters
+    float outputGain = 1.0f;          // linear factor on every layer's output
+    // Decaying peaks of the input and output (linear, 1 = full scale); the editor reads them.
+    std::atomic<float> inputPeak[2] {};
+    std::atomic<float> outputPeak[2] {};
     std::int64_t sampleClock = 0;     // samples rendered since construction
     float fractionCarry = 0.0f;       // fraction carried between loop-end computations (frames)
     float attackSeconds = 0.005f, releaseSeconds = 0.005f; // seconds
@@ -132,22 +135,6 @@ public:
     std::vector<float> polarIn, polarOut;
     static constexpr int polarPlane = 32768;
 
-    /** Magnitude band of a source bin, loudest first: band j holds bandLimits[j + 1] < m
-        <= bandLimits[j], and band 0 also every finite magnitude above 1 (partials louder
-        than about -6 dBFS); magnitudes at most 0.00001, infinite or NaN give numBands. */
-    int bandOf (float magnitude) const noexcept
-    {
-        // Without branches: magnitudes are noise-like, so a branch would often be mispredicted.
-        const std::uint32_t inside = (std::uint32_t) -(int) ((magnitude > bandLimits[numBands])
-                                                             & (magnitude <= std::numeric_limits<float>::max()));
-        const float m = std::min (magnitude, 1.0f);
-        std::uint32_t u;
-        std::memcpy (&u, &m, sizeof u);
-        const int b = bandTable[((u >> 16) - bandKeyBase) & inside];
-        const int settled = b - (int) (m > bandLimits[b]);
-        return (int) (((std::uint32_t) settled & inside) | ((std::uint32_t) numBands & ~inside));
-    }
-
 protected:
     void messageThreadTick() override { adoptLoadedLayerIfIdle(); }
 
@@ -157,7 +144,6 @@ private:
     void playSwitches (std::int64_t now) noexcept;
     void recordLayers (const juce::AudioBuffer<float>& buffer, int n) noexcept;
     void layerSettings (int index) noexcept;
-    void rebuildWindowsIfNeeded() noexcept;
 
     std::vector<float> pool;           // 5 x 2 x layerLength floats: four layers and the staging pair
     bool tempoKnown = false;           // the first tempo is taken, not treated as a change
@@ -170,18 +156,6 @@ private:
     // Message thread: blocks counted at the last look, and when that count last moved (ms).
     std::int64_t blocksSeen = -1;
     juce::uint32 blocksSeenAt = 0;
-    int windowsSize = 0, windowsHop = 0, windowsKind = -1;
-    static constexpr int maxBands = 40;
-    float bandLimits[maxBands] {};     // the magnitude bands' limits, loudest first
-    int numBands = 0;
-    // Band of the smallest magnitude above the lowest limit in each run of floats sharing
-    // their top 16 bits; a run is narrower than a band, so one comparison settles the rest.
-    std::vector<unsigned char> bandTable;
-    std::uint32_t bandKeyBase = 0;
-    std::vector<int> bandOrder;        // bins sorted by band, lowest bin first within a band
-    std::vector<unsigned char> binBand;
-    std::vector<int> binTarget;        // output bin of each source bin, -1 for none
-    std::vector<float> binWinner;      // phase step (radians) of the source each output bin takes its phase from
-    std::vector<float> binStep;        // phase step (radians) that moves a source to its target
+    veltrane::BandTransfer bandTransfer; // bins to their transposed frequencies, loud to quiet
     LayerLoader loader;
 };

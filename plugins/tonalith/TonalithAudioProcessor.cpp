@@ -2,6 +2,7 @@
 
 #include "ParameterText.h"
 #include "TonalithAudioProcessorEditor.h"
+#include "TransformSize.h"
 
 #include <algorithm>
 #include <cmath>
@@ -33,8 +34,6 @@ const veltrane::PluginIdentity tonalithIdentity { "++tonalith", "tonalith", true
     value at construction, so derived quantities stay defined. */
 inline float usable (float p, float fallback) noexcept { return std::isnan (p) ? fallback : p; }
 
-/** Unchanged when equal as floats (so 0 and -0 are the same) or both not a number. */
-inline bool sameValue (float a, float b) noexcept { return a == b || (std::isnan (a) && std::isnan (b)); }
 } // namespace
 
 TonalithAudioProcessor::TonalithAudioProcessor()
@@ -50,22 +49,13 @@ TonalithAudioProcessor::TonalithAudioProcessor()
     inputGain = 1.0f;
     // Hop N/8 from the start: a "bands" value whose N equals the engine's first size keeps
     // the engine's configuration, which must already be the one the frames assume.
-    overlapShift = 3;
-    setFFTSize (fftSize);
+    configure (fftSize, veltrane::blackmanWindow);
     // The first frame configures the transform from "bands"; hosts learn that latency now.
-    reportLatency (latencyFor (fftSizeForBands (param (bandsParam)), param (outputModeParam)));
+    reportLatency (latencyFor (veltrane::transformSizeForBands (param (bandsParam), 0.5f), param (outputModeParam)));
     publishPendingLatency();
 }
 
 TonalithAudioProcessor::~TonalithAudioProcessor() = default;
-
-int TonalithAudioProcessor::fftSizeForBands (float bands) noexcept
-{
-    float p = usable (bands, 0.5f);
-    p = p < 0.0f ? 0.0f : (p > 1.0f ? 1.0f : p);
-    const int e = (int) (10.0f * p + 3.0f);
-    return 2 * (int) std::pow (2.0, (double) e);
-}
 
 int TonalithAudioProcessor::latencyFor (int n, float outputMode) noexcept
 {
@@ -113,7 +103,7 @@ void TonalithAudioProcessor::prepareToPlay (double sampleRate, int)
     // The host does not run processBlock while preparing, so the tables change directly.
     sieve.prepare (sampleRate);
     // The size and mode the next frame will use (the frames report again on a change).
-    reportLatency (latencyFor (fftSizeForBands (param (bandsParam)), param (outputModeParam)));
+    reportLatency (latencyFor (veltrane::transformSizeForBands (param (bandsParam), 0.5f), param (outputModeParam)));
     publishPendingLatency();
 }
 
@@ -161,25 +151,26 @@ void TonalithAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juc
 void TonalithAudioProcessor::updateTransformSize() noexcept
 {
     const float bands = param (bandsParam);
-    if (seenBands && sameValue (bands, lastBands))
+    if (! appliedBands.update (bands))
         return;
-    seenBands = true;
-    lastBands = bands;
-    const int n = fftSizeForBands (bands);
+    // "bands" is kept in 0..1; a value that is not a number counts as the construction value.
+    const int n = veltrane::transformSizeForBands (bands, 0.5f);
     if (n != fftSize)
     {
-        overlapShift = 3;
-        setFFTSize (n);
+        configure (n, veltrane::blackmanWindow);
         for (int c = 0; c < 2; ++c)
         {
             std::fill (lastPhase[c].begin(), lastPhase[c].end(), 0.0f);
             std::fill (shiftPhase[c].begin(), shiftPhase[c].end(), 0.0f);
         }
     }
+    else
+    {
+        windowKind = veltrane::blackmanWindow;
+        rebuildWindows();
+    }
     for (int c = 0; c < maxChannels; ++c)
         analysisRotation[c] = synthesisRotation[c] = 0;
-    initBlackmanWindows();
-    scaleWindows();
 }
 
 void TonalithAudioProcessor::updateWorkingValues() noexcept
@@ -200,19 +191,11 @@ void TonalithAudioProcessor::updateWorkingValues() noexcept
     gateThreshold = (float) std::pow (10.0, (double) (6.0f * p3 - 6.0f));
 
     const float inG = param (ingainParam);
-    if (! seenInGain || ! sameValue (inG, lastInGain))
-    {
-        seenInGain = true;
-        lastInGain = inG;
+    if (appliedInGain.update (inG))
         inputGain = std::pow (10.0f, 2.0f * usable (inG, 0.5f) - 1.0f);
-    }
     const float outG = param (outgainParam);
-    if (! seenOutGain || ! sameValue (outG, lastOutGain))
-    {
-        seenOutGain = true;
-        lastOutGain = outG;
+    if (appliedOutGain.update (outG))
         outputGain = std::pow (10.0f, 2.0f * usable (outG, 0.5f) - 1.0f);
-    }
 
     outputModeSnapshot = param (outputModeParam);
     sieveSnapshot = param (sieveParam);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AppliedValue.h"
 #include "NoteEventQueue.h"
 #include "PitchShiftKernel.h"
 #include "ScaleSieve.h"
@@ -66,9 +67,6 @@ public:
     /** 1 after a change of the held notes; the editor clears it. */
     std::atomic<int>& notesChanged() noexcept { return sieve.notesChanged; }
 
-    /** Transform size for a "bands" value, clamped to 0..1 (not a number counts as the
-        construction value): 2 x int(2^int(10p + 3)), 16..16384. */
-    static int fftSizeForBands (float bands) noexcept;
     /** Delay of the output (samples) at transform size n in the given output mode. */
     static int latencyFor (int n, float outputMode) noexcept;
 
@@ -97,7 +95,6 @@ private:
     tonalith::PitchShiftKernel pitchKernel;
     tonalith::NoteEventQueue noteQueue;
 
-    // Last-seen parameter values; unset until the first frame.
-    bool seenBands = false, seenInGain = false, seenOutGain = false;
-    float lastBands = 0.0f, lastInGain = 0.0f, lastOutGain = 0.0f;
+    // The last "bands", "ingain" and "outgain" acted upon; unset until the first frame.
+    veltrane::AppliedValue appliedBands, appliedInGain, appliedOutGain;
 };

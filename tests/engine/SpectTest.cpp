@@ -1,10 +1,8 @@
-#include "PhaseMath.h"
 #include "Spect.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
 #include <vector>
 
 namespace
@@ -146,68 +144,4 @@ TEST (SpectPipeline, SetFFTSizeClearsHistoryAndMetersButNotRotations)
     EXPECT_EQ (e.analysisRotation[0], rotation);
     for (int i = 0; i < spect::maxFFTSize; ++i)
         ASSERT_EQ (e.analysisFrame[0][i], 0.0f);
-}
-
-TEST (SpectPolar, RoundTripAndNegatedPhaseConvention)
-{
-    CountingEngine e;
-    const int n = e.fftSize;
-    std::vector<float> hc ((size_t) n), polar ((size_t) n + 2), back ((size_t) n);
-    for (int k = 0; k < n; ++k)
-        hc[(size_t) k] = std::sin (0.37f * (float) k) * 3.0f;
-    hc[0] = -2.0f; // negative DC
-    hc[(size_t) (n - 5)] = -1.0f;
-    hc[5] = 0.0f;  // bin 5: real 0, imaginary -1
-    e.cartToPolar (hc.data(), polar.data());
-    EXPECT_FLOAT_EQ (polar[0], 2.0f);
-    EXPECT_FLOAT_EQ (polar[1], -e.pi);
-    EXPECT_FLOAT_EQ (polar[11], e.pi / 2.0f);
-    e.polarToCart (polar.data(), back.data());
-    for (int k = 0; k < n; ++k)
-        EXPECT_NEAR (back[(size_t) k], hc[(size_t) k], 4e-6f * 3.0f) << k;
-}
-
-TEST (SpectPolar, ZeroMagnitudeGivesZeroWhateverThePhase)
-{
-    CountingEngine e;
-    std::vector<float> polar ((size_t) e.fftSize + 2, 1.3f), hc ((size_t) e.fftSize, 9.0f);
-    polar[6] = 0.0f;                        // bin 3
-    polar[8] = std::numeric_limits<float>::quiet_NaN(); // bin 4
-    e.polarToCart (polar.data(), hc.data());
-    EXPECT_EQ (hc[3], 0.0f);
-    EXPECT_EQ (hc[(size_t) (e.fftSize - 3)], 0.0f);
-    EXPECT_EQ (hc[4], 0.0f);
-}
-
-TEST (SpectPolar, PhaseIsTheCorrectlyRoundedArcTangent)
-{
-    // The float library's atan2 is off by one unit in the last place for a sixth of all
-    // arguments; the engine's phase is the double-precision value rounded once.
-    std::mt19937 rng (11);
-    std::uniform_real_distribution<float> dist (-1.0f, 1.0f);
-    for (int i = 0; i < 1000000; ++i)
-    {
-        const float scale = std::ldexp (1.0f, (int) (rng() % 60) - 40);
-        const float y = dist (rng) * scale, x = dist (rng) * scale;
-        ASSERT_EQ (veltrane::atan2Rounded (y, x), (float) std::atan2 ((double) y, (double) x)) << y << " " << x;
-    }
-    for (float zero : { 0.0f, -0.0f })
-        for (float x : { 1.0f, -1.0f, 0.0f, -0.0f })
-            EXPECT_EQ (veltrane::atan2Rounded (zero, x), std::atan2 (zero, x)) << zero << " " << x;
-    EXPECT_EQ (veltrane::atan2Rounded (-1.0f, 0.0f), std::atan2 (-1.0f, 0.0f));
-    EXPECT_EQ (veltrane::atan2Rounded (1e-30f, 1e30f), std::atan2 (1e-30f, 1e30f));
-}
-
-TEST (SpectPolar, SineAndCosineAreCorrectlyRounded)
-{
-    std::mt19937 rng (12);
-    std::uniform_real_distribution<float> dist (-5000.0f, 5000.0f);
-    for (int i = 0; i < 1000000; ++i)
-    {
-        const float x = i < 1000 ? (float) i * 0.0015707963f : dist (rng) / (float) (1 + rng() % 1000);
-        float s, c;
-        veltrane::sinCosRounded (x, s, c);
-        ASSERT_EQ (s, (float) std::sin ((double) x)) << x;
-        ASSERT_EQ (c, (float) std::cos ((double) x)) << x;
-    }
 }

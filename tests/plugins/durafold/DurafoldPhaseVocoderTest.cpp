@@ -1,4 +1,5 @@
 #include "DurafoldTestRig.h"
+#include "TransformSize.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +57,7 @@ TEST (DurafoldPhaseVocoder, AnalysisHopFollowsStretchAndSize)
         rig.set (P::bandsParam, c.bands);
         const int G = c.size / 8;
         rig.run (G * 10);
-        EXPECT_EQ (rig.proc->fftSize, c.size);
+        EXPECT_EQ (rig.proc->transform.fftSize, c.size);
         EXPECT_EQ (rig.proc->analysisHop, c.H);
         EXPECT_FLOAT_EQ (rig.proc->readSpeed, (float) c.H / (float) G);
         // Voice 0 has not restarted: ten hops moved it ten analysis hops.
@@ -218,8 +219,8 @@ TEST (DurafoldPhaseVocoder, SizeChangeClearsEveryVoice)
 
     rig.set (P::bandsParam, 0.7f);
     rig.run (1);
-    EXPECT_EQ (p.fftSize, 2048);
-    EXPECT_EQ (p.hop, 256); // overlap 8 from the first change on
+    EXPECT_EQ (p.transform.fftSize, 2048);
+    EXPECT_EQ (p.transform.hop, 256); // overlap 8 from the first change on
     EXPECT_EQ (p.getReportedLatency(), 2048);
     for (const auto& voice : p.voices)
         for (const auto& s : voice.vocoder)
@@ -255,15 +256,15 @@ TEST (DurafoldPhaseVocoder, WindowShapes)
         rig.set (P::bandsParam, c.bands);
         rig.run (256);
         auto& p = *rig.proc;
-        spect reference (2, false);
+        veltrane::ShortTimeTransform reference (false);
         reference.windowKind = c.kind;
         reference.overlapShift = 3; // the vocoder's hop N/8, whether or not the size changed
-        reference.setFFTSize (DurafoldAudioProcessor::fftSizeForBands (c.bands));
-        ASSERT_EQ (p.fftSize, reference.fftSize);
-        for (int i = 0; i < p.fftSize; ++i)
+        reference.setFFTSize (veltrane::transformSizeForBands (c.bands));
+        ASSERT_EQ (p.transform.fftSize, reference.fftSize);
+        for (int i = 0; i < p.transform.fftSize; ++i)
         {
-            ASSERT_EQ (p.analysisWindow[i], reference.analysisWindow[i]) << i;
-            ASSERT_EQ (p.synthesisWindow[i], reference.synthesisWindow[i]) << i;
+            ASSERT_EQ (p.transform.analysisWindow[i], reference.analysisWindow[i]) << i;
+            ASSERT_EQ (p.transform.synthesisWindow[i], reference.synthesisWindow[i]) << i;
         }
     }
 }

@@ -99,8 +99,8 @@ TEST (DurafoldProcessor, FirstBlockOfANewProcessor)
     Rig rig;
     rig.run (512);
     auto& p = *rig.proc;
-    EXPECT_EQ (p.fftSize, 1024);
-    EXPECT_EQ (p.hop, 128); // the vocoder's hop, from construction on
+    EXPECT_EQ (p.transform.fftSize, 1024);
+    EXPECT_EQ (p.transform.hop, 128); // the vocoder's hop, from construction on
     EXPECT_EQ (p.getReportedLatency(), 0);
     EXPECT_EQ (p.voiceCount, 5);
     EXPECT_FLOAT_EQ (p.voiceGain, std::sqrt (0.2f));
@@ -108,14 +108,14 @@ TEST (DurafoldProcessor, FirstBlockOfANewProcessor)
     EXPECT_FLOAT_EQ (p.rate, 1.0f);
     EXPECT_EQ (p.fadeLength, 1102);
 
-    spect reference (2, false);
+    veltrane::ShortTimeTransform reference (false);
     reference.overlapShift = 3;
     reference.windowKind = veltrane::blackmanWindow;
     reference.setFFTSize (1024);
     for (int i = 0; i < 1024; ++i)
     {
-        ASSERT_EQ (p.analysisWindow[i], reference.analysisWindow[i]) << i;
-        ASSERT_EQ (p.synthesisWindow[i], reference.synthesisWindow[i]) << i;
+        ASSERT_EQ (p.transform.analysisWindow[i], reference.analysisWindow[i]) << i;
+        ASSERT_EQ (p.transform.synthesisWindow[i], reference.synthesisWindow[i]) << i;
     }
 }
 
@@ -297,7 +297,7 @@ TEST (DurafoldProcessor, VoiceCountAndSizeStayInRange)
         rig.set (P::grainorpvocParam, 1.0f);
         rig.run (512);
         EXPECT_EQ (rig.proc->voiceCount, c.count);
-        EXPECT_EQ (rig.proc->fftSize, c.size);
+        EXPECT_EQ (rig.proc->transform.fftSize, c.size);
     }
 }
 

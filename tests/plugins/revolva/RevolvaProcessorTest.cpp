@@ -162,7 +162,7 @@ TEST (RevolvaTempo, TempoChangesScaleTheStretchAndTheHostTempoIsFollowedWhenLock
     r.block (64);
     EXPECT_NEAR (r.p->stretchFactor, 2.0f, 1e-5f);
     EXPECT_NEAR (r.p->getParameter (P::stretchParam), std::log10 (2.0f) * 0.5f, 1e-6f);
-    EXPECT_EQ (r.p->lastApplied[P::stretchParam], r.p->getParameter (P::stretchParam));
+    EXPECT_EQ (r.p->lastApplied[P::stretchParam].value(), r.p->getParameter (P::stretchParam));
     r.p->setParameter (P::bpmParam, 0.5f);
     r.block (64);
     EXPECT_NEAR (r.p->stretchFactor, 1.0f, 1e-5f);
@@ -240,7 +240,7 @@ TEST (RevolvaRecording, StartsAtTheBarLineAndStopsWhenFull)
         for (int k = 0; k < 128; ++k)
             r.block (4096, [] (int, int i) { return i == 7 ? -0.75f : 0.25f; });
         EXPECT_EQ (r.p->getParameter (P::record1Param + 1), 0.0f);
-        EXPECT_EQ (r.p->lastApplied[P::record1Param + 1], 0.0f);
+        EXPECT_EQ (r.p->lastApplied[P::record1Param + 1].value(), 0.0f);
         EXPECT_EQ (r.p->layers[1].writePosition, LoopLayer::layerLength);
         EXPECT_EQ (r.p->layers[1].leftBuffer[LoopLayer::layerMask], 0.25f);
         EXPECT_EQ (r.p->layers[1].rightBuffer[0], 0.0f); // mono: the right buffer is not written
