@@ -79,6 +79,14 @@ public:
     juce::String getPresetName() const;
     void setPresetName (const juce::String& name);
 
+    /** Peak levels the editor's meters show (linear, 1 = full scale). */
+    struct MeterLevels
+    {
+        float inputLeft = 0.0f, inputRight = 0.0f, outputLeft = 0.0f, outputRight = 0.0f;
+    };
+    /** The processing's current peaks; safe from the message thread. */
+    virtual MeterLevels meterLevels() const noexcept { return {}; }
+
     /** Safe from the audio thread: the latency reaches the host from the message thread. */
     void reportLatency (int samples) noexcept { pendingLatency.store (samples, std::memory_order_relaxed); }
     /** The latency last asked for by the processing (samples). */

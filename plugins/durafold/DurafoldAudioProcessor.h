@@ -56,6 +56,11 @@ public:
     void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) override;
     using juce::AudioProcessor::processBlock;
     juce::AudioProcessorEditor* createEditor() override;
+    MeterLevels meterLevels() const noexcept override
+    {
+        return { meters[inputLeftMeter].load (std::memory_order_relaxed), meters[inputRightMeter].load (std::memory_order_relaxed),
+                 meters[outputLeftMeter].load (std::memory_order_relaxed), meters[outputRightMeter].load (std::memory_order_relaxed) };
+    }
 
     float normalizedFromScaled (int i, float s) const override;
 

@@ -52,6 +52,11 @@ public:
     void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) override;
     using juce::AudioProcessor::processBlock;
     juce::AudioProcessorEditor* createEditor() override;
+    MeterLevels meterLevels() const noexcept override
+    {
+        return { inputPeak[0].load (std::memory_order_relaxed), inputPeak[1].load (std::memory_order_relaxed),
+                 outputPeak[0].load (std::memory_order_relaxed), outputPeak[1].load (std::memory_order_relaxed) };
+    }
     void setStateInformation (const void* data, int sizeInBytes) override;
 
     float scaledFromNormalized (int i, float p) const override;

@@ -4,7 +4,6 @@
 #include "RevolvaAudioProcessor.h"
 
 #include <cmath>
-#include <limits>
 
 namespace
 {
@@ -21,34 +20,30 @@ juce::Rectangle<int> rowBounds (int x, int y0, int layer, int w, int h) { return
 RevolvaAudioProcessorEditor::RevolvaAudioProcessorEditor (RevolvaAudioProcessor& p)
     : veltrane::PanelEditor (p, { false, 80, 20 }), processor (p)
 {
-    lastSeen.fill (std::numeric_limits<float>::quiet_NaN());
-
     // In the order the panel has always created them.
     addKnob (color, "color slider", P::colorParam, 0.0, 1.0, 0.0, { 6, 390, 18, 18 });
-    addKnob (outlevel, "outlevelslider", P::outgainParam, -20.0, 20.0, 1.0, { 432, 6, 36, 36 });
-    addKnob (inlevel, "inlevelslider", P::ingainParam, -20.0, 20.0, 1.0, { 390, 6, 36, 36 });
-    addSwitch (bpmlock, "bpmlock", { 396, 330, 72, 18 });
+    setColourKnob (color);
+    addKnob (outlevel, "outlevelslider", P::outgainParam, -20.0, 20.0, 1.0, { 432, 6, 36, 36 }, 1.0, Follow::meter);
+    addKnob (inlevel, "inlevelslider", P::ingainParam, -20.0, 20.0, 1.0, { 390, 6, 36, 36 }, 1.0, Follow::meter);
+    addSwitch (bpmlock, "bpmlock", P::bpmlockParam, { 396, 330, 72, 18 });
     for (int l = 0; l < numLayers; ++l)
     {
         addKnob (pitch[(size_t) l], "new slider", P::pitch1Param + l, -36.0, 36.0, 1.0, rowBounds (60, 54, l, 54, 54));
         addKnob (level[(size_t) l], "new slider", P::gain1Param + l, -60.0, 0.0, 0.0, rowBounds (414, 54, l, 54, 54));
-        addSwitch (file[(size_t) l], "file", rowBounds (6, 90, l, 51, 18));
+        addSwitch (file[(size_t) l], "file", P::file1Param + l, rowBounds (6, 90, l, 51, 18));
     }
-    addKnob (stretch, "stretchslider", P::stretchParam, 1.0, 128.0, 0.0, { 6, 300, 72, 72 });
-    addKnob (attack, "attackslider", P::attackParam, 0.01, 5.0, 0.0, { 84, 300, 72, 72 });
-    addKnob (release, "releaseslider", P::releaseParam, 0.01, 5.0, 0.0, { 162, 300, 72, 72 });
-    addKnob (bands, "bandsslider", P::bandsParam, 8.0, 8192.0, 0.0, { 240, 300, 72, 72 });
-    addKnob (bpm, "bpmslider", P::bpmParam, 30.0, 480.0, 0.0, { 318, 300, 72, 72 });
+    addKnob (stretch, "stretchslider", P::stretchParam, 1.0, 128.0, 0.0, { 6, 300, 72, 72 }, 0.3);
+    addKnob (attack, "attackslider", P::attackParam, 0.01, 5.0, 0.0, { 84, 300, 72, 72 }, 0.3);
+    addKnob (release, "releaseslider", P::releaseParam, 0.01, 5.0, 0.0, { 162, 300, 72, 72 }, 0.3);
+    addKnob (bands, "bandsslider", P::bandsParam, 8.0, 8192.0, 0.0, { 240, 300, 72, 72 }, 0.3);
+    addKnob (bpm, "bpmslider", P::bpmParam, 30.0, 480.0, 0.0, { 318, 300, 72, 72 }, 0.3);
     for (auto* k : { &stretch, &attack, &release, &bands, &bpm })
-    {
-        k->slider.setSkewFactor (0.3);
         k->slider.setColour (juce::Slider::rotarySliderFillColourId, halfBlack);
-    }
-    addSwitch (layerMode, "layer", { 396, 354, 72, 18 });
+    addSwitch (layerMode, "layer", P::layerParam, { 396, 354, 72, 18 });
     for (int l = 0; l < numLayers; ++l)
     {
-        addSwitch (play[(size_t) l], "play", rowBounds (9, 66, l, 21, 21));
-        addSwitch (record[(size_t) l], "record", rowBounds (33, 66, l, 21, 21));
+        addSwitch (play[(size_t) l], "play", P::play1Param + l, rowBounds (9, 66, l, 21, 21));
+        addSwitch (record[(size_t) l], "record", P::record1Param + l, rowBounds (33, 66, l, 21, 21));
     }
     for (int l = 0; l < numLayers; ++l)
     {
@@ -59,8 +54,10 @@ RevolvaAudioProcessorEditor::RevolvaAudioProcessorEditor (RevolvaAudioProcessor&
         addAndMakeVisible (*s);
         // The file switches are seen as they stand: opening the window neither clears nor
         // loads a layer.
-        lastSeen[(size_t) (P::file1Param + l)] = processor.getParameter (P::file1Param + l);
-        file[(size_t) l].setToggleState (lastSeen[(size_t) (P::file1Param + l)] >= 0.5f, juce::dontSendNotification);
+        auto& f = file[(size_t) l];
+        f.followed = false;
+        f.shown = processor.getParameter (P::file1Param + l);
+        f.button.setToggleState (f.shown >= 0.5f, juce::dontSendNotification);
     }
 
     setSize (editorWidth, editorHeight);
@@ -75,29 +72,12 @@ RevolvaAudioProcessorEditor::~RevolvaAudioProcessorEditor()
     chooser.reset();
 }
 
-void RevolvaAudioProcessorEditor::resized()
+void RevolvaAudioProcessorEditor::layoutExtras()
 {
     // Fixed layout; the window does not resize.
-    color.slider.setBounds (6, 390, 18, 18);
-    outlevel.slider.setBounds (432, 6, 36, 36);
-    inlevel.slider.setBounds (390, 6, 36, 36);
-    bpmlock.setBounds (396, 330, 72, 18);
-    stretch.slider.setBounds (6, 300, 72, 72);
-    attack.slider.setBounds (84, 300, 72, 72);
-    release.slider.setBounds (162, 300, 72, 72);
-    bands.slider.setBounds (240, 300, 72, 72);
-    bpm.slider.setBounds (318, 300, 72, 72);
-    layerMode.setBounds (396, 354, 72, 18);
     for (int l = 0; l < numLayers; ++l)
-    {
-        pitch[(size_t) l].slider.setBounds (rowBounds (60, 54, l, 54, 54));
-        level[(size_t) l].slider.setBounds (rowBounds (414, 54, l, 54, 54));
-        file[(size_t) l].setBounds (rowBounds (6, 90, l, 51, 18));
-        play[(size_t) l].setBounds (rowBounds (9, 66, l, 21, 21));
-        record[(size_t) l].setBounds (rowBounds (33, 66, l, 21, 21));
         if (selectors[(size_t) l] != nullptr)
             selectors[(size_t) l]->setBounds (rowBounds (120, 48, l, WaveSelector::width, WaveSelector::height));
-    }
 }
 
 void RevolvaAudioProcessorEditor::paint (juce::Graphics& g)
@@ -116,90 +96,37 @@ void RevolvaAudioProcessorEditor::paint (juce::Graphics& g)
     panel::paintStatusBar (g, *this, { 118, 450, 390, 332 });
 }
 
-void RevolvaAudioProcessorEditor::setNormalizedNotifyingHost (int parameter, float value)
+void RevolvaAudioProcessorEditor::switchShown (Switch& s, bool split)
 {
-    if (auto* p = processor.getParameterObject (parameter))
-        p->setValueNotifyingHost (value);
-}
-
-void RevolvaAudioProcessorEditor::sliderValueChanged (juce::Slider* slider)
-{
-    auto matches = [slider] (Knob& k) { return slider == &k.slider; };
-    for (auto* k : { &color, &outlevel, &inlevel, &stretch, &attack, &release, &bands, &bpm })
-        if (matches (*k))
-            processor.setScaledParameter (k->parameter, (float) slider->getValue());
-    for (int l = 0; l < numLayers; ++l)
-        for (auto* k : { &pitch[(size_t) l], &level[(size_t) l] })
-            if (matches (*k))
-                processor.setScaledParameter (k->parameter, (float) slider->getValue());
-}
-
-void RevolvaAudioProcessorEditor::buttonClicked (juce::Button* button)
-{
-    const float value = button->getToggleState() ? 1.0f : 0.0f;
-    if (button == &bpmlock)
-        setNormalizedNotifyingHost (P::bpmlockParam, value);
-    else if (button == &layerMode)
-        setNormalizedNotifyingHost (P::layerParam, value);
-    for (int l = 0; l < numLayers; ++l)
-    {
-        if (button == &play[(size_t) l])
-            setNormalizedNotifyingHost (P::play1Param + l, value);
-        else if (button == &record[(size_t) l])
-            setNormalizedNotifyingHost (P::record1Param + l, value);
-        else if (button == &file[(size_t) l])
-            setNormalizedNotifyingHost (P::file1Param + l, value);
-    }
-}
-
-bool RevolvaAudioProcessorEditor::follow (Knob& knob)
-{
-    return showOnKnob (knob, processor.getScaledParameter (knob.parameter), lastSeen[(size_t) knob.parameter]);
-}
-
-bool RevolvaAudioProcessorEditor::changedSwitch (int parameter, float& value)
-{
-    value = processor.getParameter (parameter);
-    auto& last = lastSeen[(size_t) parameter];
-    if (same (value, last))
-        return false;
-    last = value;
-    return true;
-}
-
-void RevolvaAudioProcessorEditor::followSwitch (juce::ToggleButton& button, int parameter)
-{
-    float p;
-    if (! changedSwitch (parameter, p))
+    // The look and feel labels a switch with its name, which is also its text.
+    if (&s != &layerMode)
         return;
-    button.setToggleState (p >= 0.5f, juce::dontSendNotification);
-    button.repaint();
+    layerMode.button.setName (split ? "split" : "layer");
+    layerMode.button.setButtonText (layerMode.button.getName());
 }
 
 void RevolvaAudioProcessorEditor::followFileSwitch (int layer)
 {
-    const int index = P::file1Param + layer;
-    const float p = processor.getParameter (index);
-    auto& last = lastSeen[(size_t) index];
-    if (same (p, last))
+    auto& f = file[(size_t) layer];
+    const float p = processor.getParameter (f.parameter);
+    if (same (p, f.shown))
         return;
-    auto& button = file[(size_t) layer];
     if (p >= 0.5f)
     {
         // One request at a time; another layer's switch is taken up once it is answered.
         if (isFileRequestOpen())
             return;
-        last = p;
-        button.setToggleState (true, juce::dontSendNotification);
+        f.shown = p;
+        f.button.setToggleState (true, juce::dontSendNotification);
         loadSoundFile (layer);
     }
     else
     {
-        last = p;
+        f.shown = p;
         processor.closeFile (layer);
-        button.setToggleState (false, juce::dontSendNotification);
+        f.button.setToggleState (false, juce::dontSendNotification);
     }
-    button.repaint();
+    f.button.repaint();
 }
 
 void RevolvaAudioProcessorEditor::followSelector (int layer)
@@ -227,59 +154,10 @@ void RevolvaAudioProcessorEditor::followSelector (int layer)
     }
 }
 
-void RevolvaAudioProcessorEditor::timerCallback()
+void RevolvaAudioProcessorEditor::tick()
 {
-    lookAndFeel.setVuLevels (processor.inputPeak[0].load (std::memory_order_relaxed),
-                             processor.inputPeak[1].load (std::memory_order_relaxed),
-                             processor.outputPeak[0].load (std::memory_order_relaxed),
-                             processor.outputPeak[1].load (std::memory_order_relaxed));
-
-    follow (stretch);
-    follow (pitch[0]);
-    follow (attack);
-    follow (release);
-    follow (bands);
-    follow (bpm);
-
-    if (follow (color))
-        recolour (lastSeen[P::colorParam]);
-
-    // Every tick, so their meters move.
-    for (auto* k : { &outlevel, &inlevel })
-    {
-        const float s = processor.getScaledParameter (k->parameter);
-        if (std::isfinite (s))
-            k->slider.setValue (s, juce::dontSendNotification);
-        k->slider.repaint();
-    }
-
-    follow (level[0]);
-    for (int l = 1; l < numLayers; ++l)
-    {
-        follow (pitch[(size_t) l]);
-        follow (level[(size_t) l]);
-    }
-
-    for (int l = 0; l < numLayers; ++l)
-    {
-        followSwitch (play[(size_t) l], P::play1Param + l);
-        followSwitch (record[(size_t) l], P::record1Param + l);
-    }
     for (int l = 0; l < numLayers; ++l)
         followFileSwitch (l);
-    followSwitch (bpmlock, P::bpmlockParam);
-
-    float split;
-    if (changedSwitch (P::layerParam, split))
-    {
-        // The look and feel labels a switch with its name, which is also its text.
-        const bool on = split >= 0.5f;
-        layerMode.setName (on ? "split" : "layer");
-        layerMode.setButtonText (layerMode.getName());
-        layerMode.setToggleState (on, juce::dontSendNotification);
-        layerMode.repaint();
-    }
-
     for (int l = 0; l < numLayers; ++l)
         followSelector (l);
 }
@@ -318,14 +196,14 @@ int RevolvaAudioProcessorEditor::soundFileChosen (int layer, const juce::File& c
     // Cancelled, or the switch was turned off while the request was open: nothing changes.
     if (chosen == juce::File() || ! (processor.getParameter (P::file1Param + layer) >= 0.5f))
         return 0;
-    auto& button = file[(size_t) layer];
+    auto& button = file[(size_t) layer].button;
     const int result = processor.loadSoundFile (layer, chosen.getFullPathName());
     if (result == 0)
         button.setToggleState (true, juce::dontSendNotification);
     else
     {
         // The next tick sees the switch fall and clears the layer.
-        setNormalizedNotifyingHost (P::file1Param + layer, 0.0f);
+        setAsGesture (P::file1Param + layer, 0.0f);
         button.setToggleState (false, juce::dontSendNotification);
     }
     button.repaint();

@@ -12,9 +12,8 @@ class RevolvaAudioProcessor;
 /** revolva's window: per layer a row of play, record and file switches, a pitch knob, the
     layer's waveform selector and a level knob; below them the stretch, attack, release,
     bands and tempo knobs with the tempo-lock and MIDI-mode switches; level knobs with
-    meters and a tiny colour knob. A 50 ms timer brings the controls in line with the
-    parameters, copies changed layer pictures into the selectors, and loads or clears a
-    layer when its file switch changes. */
+    meters and a tiny colour knob. Each tick also copies changed layer pictures into the
+    selectors and loads or clears a layer when its file switch changes. */
 class RevolvaAudioProcessorEditor : public veltrane::PanelEditor
 {
 public:
@@ -25,10 +24,6 @@ public:
     ~RevolvaAudioProcessorEditor() override;
 
     void paint (juce::Graphics& g) override;
-    void resized() override;
-    void sliderValueChanged (juce::Slider* slider) override;
-    void buttonClicked (juce::Button* button) override;
-    void timerCallback() override;
 
     /** Asks the user for a sound file for a layer (0..3) and calls answer exactly once,
         later, with the chosen file, or with juce::File() when the request was cancelled. */
@@ -48,19 +43,17 @@ public:
 
     juce::Slider& pitchKnob (int layer) { return pitch[(size_t) layer].slider; }
     juce::Slider& levelKnob (int layer) { return level[(size_t) layer].slider; }
-    juce::ToggleButton& playSwitch (int layer) { return play[(size_t) layer]; }
-    juce::ToggleButton& recordSwitch (int layer) { return record[(size_t) layer]; }
-    juce::ToggleButton& fileSwitch (int layer) { return file[(size_t) layer]; }
-    juce::ToggleButton& layerSwitch() { return layerMode; }
+    juce::ToggleButton& playSwitch (int layer) { return play[(size_t) layer].button; }
+    juce::ToggleButton& recordSwitch (int layer) { return record[(size_t) layer].button; }
+    juce::ToggleButton& fileSwitch (int layer) { return file[(size_t) layer].button; }
+    juce::ToggleButton& layerSwitch() { return layerMode.button; }
     WaveSelector& waveSelector (int layer) { return *selectors[(size_t) layer]; }
 
 private:
-    void setNormalizedNotifyingHost (int parameter, float value);
-    /** Shows a changed parameter on a knob without notification; true when it was new. */
-    bool follow (Knob& knob);
-    /** True when a switch's parameter changed since last seen; value receives it. */
-    bool changedSwitch (int parameter, float& value);
-    void followSwitch (juce::ToggleButton& button, int parameter);
+    void switchShown (Switch& s, bool on) override;
+    void tick() override;
+    void layoutExtras() override;
+    /** Loads or clears a layer when its file switch changed (one request at a time). */
     void followFileSwitch (int layer);
     void followSelector (int layer);
 
@@ -68,14 +61,9 @@ private:
 
     Knob color, outlevel, inlevel, stretch, attack, release, bands, bpm;
     std::array<Knob, numLayers> pitch, level;
-    juce::ToggleButton bpmlock, layerMode;
-    std::array<juce::ToggleButton, numLayers> file, play, record;
+    Switch bpmlock, layerMode;
+    std::array<Switch, numLayers> file, play, record;
     std::array<std::unique_ptr<WaveSelector>, numLayers> selectors;
-
-    // Last value seen per parameter (scaled for knobs, normalized for switches); NaN until
-    // the first tick, except the file switches, which start at their values so that
-    // opening the editor neither clears nor loads a layer.
-    std::array<float, 42> lastSeen;
 
     FileRequest fileRequest;
     std::unique_ptr<juce::FileChooser> chooser;

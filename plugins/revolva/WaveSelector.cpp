@@ -83,7 +83,19 @@ float WaveSelector::valueForX (int x) noexcept
 void WaveSelector::mouseDown (const juce::MouseEvent& event)
 {
     dragParameter = parameterForHeight (event.getPosition().y);
+    // One gesture per drag, so hosts record it as touch automation.
+    if (auto* parameter = processor->getParameterObject (dragParameter))
+        parameter->beginChangeGesture();
     mouseDrag (event);
+}
+
+void WaveSelector::mouseUp (const juce::MouseEvent&)
+{
+    if (dragParameter == 0)
+        return;
+    if (auto* parameter = processor->getParameterObject (dragParameter))
+        parameter->endChangeGesture();
+    dragParameter = 0;
 }
 
 void WaveSelector::mouseDrag (const juce::MouseEvent& event)

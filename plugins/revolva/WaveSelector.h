@@ -26,6 +26,7 @@ public:
     void resized() override {}
     void mouseDown (const juce::MouseEvent& event) override;
     void mouseDrag (const juce::MouseEvent& event) override;
+    void mouseUp (const juce::MouseEvent& event) override;
 
     /** The parameter a drag starting at height y (pixels) sets. */
     int parameterForHeight (int y) const noexcept;

@@ -109,6 +109,22 @@ void EditorRig::moveSlider (juce::Slider& s, double value)
     s.setValue (value, juce::sendNotificationSync);
 }
 
+void EditorRig::dragSlider (juce::Slider& s, int pixels)
+{
+    const auto source = juce::Desktop::getInstance().getMainMouseSource();
+    const auto start = s.getLocalBounds().getCentre().toFloat();
+    const auto now = juce::Time::getCurrentTime();
+    auto event = [&] (juce::Point<float> at, bool dragged) {
+        return juce::MouseEvent (source, at, juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier), 1.0f, 0.0f,
+                                 0.0f, 0.0f, 0.0f, &s, &s, now, start, now, 1, dragged);
+    };
+    s.mouseDown (event (start, false));
+    for (int step = 1; step <= 4; ++step)
+        s.mouseDrag (event (start.translated (0.0f, -(float) pixels * (float) step / 4.0f), true));
+    s.mouseUp (event (start.translated (0.0f, (float) -pixels), true));
+    pumpMessages();
+}
+
 void EditorRig::pumpMessages()
 {
     for (int i = 0; i < 1000 && juce::dispatchNextMessageOnSystemQueue (true); ++i)

@@ -36,6 +36,8 @@ public:
     void click (juce::Button& button);
     /** Moves a slider to a value as a drag does: the listeners hear it at once. */
     void moveSlider (juce::Slider& slider, double value);
+    /** Drags a slider with the mouse: pressed at its centre, moved up by `pixels`, released. */
+    void dragSlider (juce::Slider& slider, int pixels);
     /** Delivers every pending message (asynchronous notifications, repaints, clicks). */
     static void pumpMessages();
 
