@@ -83,6 +83,14 @@ void PanelEditor::resized()
     layoutExtras();
 }
 
+std::vector<int> PanelEditor::knobParameters() const
+{
+    std::vector<int> indexes;
+    for (auto* k : knobs)
+        indexes.push_back (k->parameter);
+    return indexes;
+}
+
 void PanelEditor::setAsGesture (int parameter, float normalized)
 {
     if (auto* p = panelProcessor.getParameterObject (parameter))

@@ -29,6 +29,8 @@ public:
 
     /** Every declared control at its bounds, then the window's own components. */
     void resized() final;
+    /** The parameters this window shows on knobs, in the order they were declared. */
+    std::vector<int> knobParameters() const;
     /** The shared follow-up, then the window's own tick. */
     void timerCallback() final;
 

@@ -1,3 +1,4 @@
+#include "StateEnvelope.h"
 #include "StateFormat.h"
 
 #include <gtest/gtest.h>
@@ -8,15 +9,7 @@ namespace
 {
 const std::vector<juce::String> names { "bands", "unknown", "unknown", "color" };
 
-juce::MemoryBlock envelope (const std::string& xml, int lengthAdjust = 0)
-{
-    juce::MemoryOutputStream out;
-    out.writeInt ((int) StateFormat::magic);
-    out.writeInt ((int) xml.size() + lengthAdjust);
-    out.write (xml.data(), xml.size());
-    out.writeByte (0);
-    return out.getMemoryBlock();
-}
+using veltrane_test::stateEnvelope;
 
 std::optional<StateFormat::Restored> readBack (const juce::MemoryBlock& b)
 {
@@ -45,7 +38,7 @@ TEST (StateFormat, RestoringRules)
 {
     // Tag compared without case; attribute names with case; missing or non-numeric gives 0;
     // values are not clamped; a declaration is accepted.
-    auto r = readBack (envelope (R"(<?xml version="1.0" encoding="UTF-8"?> <TEST Bands="0.3" unknown="1.5" color="abc"/>)"));
+    auto r = readBack (stateEnvelope (R"(<?xml version="1.0" encoding="UTF-8"?> <TEST Bands="0.3" unknown="1.5" color="abc"/>)"));
     ASSERT_TRUE (r.has_value());
     EXPECT_EQ (r->presetName, "");
     EXPECT_EQ (r->values, (std::vector<float> { 0.0f, 1.5f, 1.5f, 0.0f }));
@@ -54,9 +47,9 @@ TEST (StateFormat, RestoringRules)
 TEST (StateFormat, BadDataIsIgnored)
 {
     const std::string good = R"(<test bands="0.3"/>)";
-    auto wrongMagic = envelope (good);
+    auto wrongMagic = stateEnvelope (good);
     static_cast<char*> (wrongMagic.getData())[0] = 'X';
-    juce::MemoryBlock eightBytes (envelope (good).getData(), 8);
+    juce::MemoryBlock eightBytes (stateEnvelope (good).getData(), 8);
     struct Case
     {
         const char* what;
@@ -65,10 +58,10 @@ TEST (StateFormat, BadDataIsIgnored)
     const Case cases[] = {
         { "wrong magic", wrongMagic },
         { "eight bytes", eightBytes },
-        { "zero length", envelope (good, -(int) good.size()) },
-        { "other tag", envelope (R"(<quorrel bands="0.3"/>)") },
-        { "not xml", envelope ("garbage <<< >") },
-        { "truncated xml", envelope (good.substr (0, 6)) },
+        { "zero length", stateEnvelope (good, -(int) good.size()) },
+        { "other tag", stateEnvelope (R"(<quorrel bands="0.3"/>)") },
+        { "not xml", stateEnvelope ("garbage <<< >") },
+        { "truncated xml", stateEnvelope (good.substr (0, 6)) },
     };
     for (auto& c : cases)
         EXPECT_FALSE (readBack (c.data).has_value()) << c.what;
@@ -77,7 +70,7 @@ TEST (StateFormat, BadDataIsIgnored)
 
 TEST (StateFormat, LengthBeyondTheDataIsCutToTheData)
 {
-    auto r = readBack (envelope (R"(<test bands="0.25"/>)", 1000));
+    auto r = readBack (stateEnvelope (R"(<test bands="0.25"/>)", 1000));
     ASSERT_TRUE (r.has_value());
     EXPECT_EQ (r->values[0], 0.25f);
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <stdexcept>
 
 namespace juce
@@ -138,6 +139,72 @@ juce::Image EditorRig::render (float scale) const
 }
 
 //==============================================================================
+void expectDefaultImages (EditorRig& rig, const juce::String& plugin, const juce::File& referenceDir, int width,
+                          int height, std::initializer_list<float> scales)
+{
+    rig.tick();
+    for (float scale : scales)
+    {
+        const auto image = rig.render (scale);
+        EXPECT_EQ (image.getWidth(), juce::roundToInt ((float) width * scale));
+        EXPECT_EQ (image.getHeight(), juce::roundToInt ((float) height * scale));
+        const auto name = plugin + "-default@" + juce::String ((int) scale) + "x.png";
+        EXPECT_TRUE (matchesReference (image, referenceDir.getChildFile (name)));
+        if (scale == 1.0f && updatingReferences())
+        {
+            const auto docs = juce::File (VELTRANE_TEST_DATA_DIR).getSiblingFile ("docs");
+            EXPECT_TRUE (writePng (image, docs.getChildFile (plugin + "-editor.png")));
+        }
+    }
+}
+
+namespace
+{
+void collectSliders (juce::Component& c, std::vector<juce::Slider*>& out)
+{
+    for (auto* child : c.getChildren())
+    {
+        if (auto* s = dynamic_cast<juce::Slider*> (child))
+            out.push_back (s);
+        collectSliders (*child, out);
+    }
+}
+} // namespace
+
+void expectOutlandishValuesShownSafely (EditorRig& rig, const std::vector<int>& knobParameters)
+{
+    std::vector<juce::Slider*> sliders;
+    collectSliders (rig.editor(), sliders);
+    rig.tick();
+    std::vector<double> before;
+    for (auto* s : sliders)
+        before.push_back (s->getValue());
+    const auto image = rig.render();
+
+    for (int i : knobParameters)
+        rig.setHostParameter (i, std::numeric_limits<float>::quiet_NaN());
+    rig.tick();
+    for (size_t k = 0; k < sliders.size(); ++k)
+        EXPECT_EQ (sliders[k]->getValue(), before[k]) << sliders[k]->getName();
+    EXPECT_EQ (compareImages (image, rig.render(), 0).pixelsOverTolerance, 0);
+
+    // Infinities and huge values: an end of the range, whatever the conversion makes of them.
+    for (float huge : { std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(), 1.0e30f, -1.0e30f })
+    {
+        for (int i : knobParameters)
+            rig.setHostParameter (i, huge);
+        rig.tick();
+        for (auto* s : sliders)
+        {
+            EXPECT_TRUE (std::isfinite (s->getValue())) << s->getName() << " at " << huge;
+            EXPECT_GE (s->getValue(), s->getMinimum()) << s->getName();
+            EXPECT_LE (s->getValue(), s->getMaximum()) << s->getName();
+        }
+        EXPECT_TRUE (rig.render().isValid());
+    }
+    rig.pumpMessages();
+}
+
 ImageDifference compareImages (const juce::Image& a, const juce::Image& b, int tolerance)
 {
     ImageDifference d;

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <initializer_list>
 #include <memory>
+#include <vector>
 
 namespace veltrane::test
 {
@@ -73,6 +75,18 @@ bool updatingReferences();
     the reference is written instead and the check passes. */
 ::testing::AssertionResult matchesReference (const juce::Image& image, const juce::File& reference,
                                              int tolerance = 12, double allowedFraction = 0.001);
+
+/** The editor at its construction values, rendered at each scale (width x height editor
+    pixels), against <plugin>-default@<scale>x.png under referenceDir. Updating the
+    references also rewrites the README's screenshot, docs/<plugin>-editor.png, from the 1x
+    rendering. */
+void expectDefaultImages (EditorRig& rig, const juce::String& plugin, const juce::File& referenceDir, int width,
+                          int height, std::initializer_list<float> scales = { 1.0f, 2.0f });
+
+/** A damaged restored state: every knob's parameter set to NaN leaves every knob where it
+    was and the window drawn the same; infinities and huge values put each knob at a point
+    of its range. `knobParameters` are the window's (PanelEditor::knobParameters()). */
+void expectOutlandishValuesShownSafely (EditorRig& rig, const std::vector<int>& knobParameters);
 
 bool writePng (const juce::Image& image, const juce::File& file);
 juce::Image readPng (const juce::File& file);

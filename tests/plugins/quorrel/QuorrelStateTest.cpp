@@ -1,20 +1,12 @@
 #include "QuorrelAudioProcessor.h"
+#include "StateEnvelope.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
-std::string xmlOf (const juce::MemoryBlock& b) { return std::string (static_cast<const char*> (b.getData()) + 8, b.getSize() - 9); }
-
-juce::MemoryBlock envelope (const std::string& xml)
-{
-    juce::MemoryOutputStream out;
-    out.writeInt (0x21324356);
-    out.writeInt ((int) xml.size());
-    out.write (xml.data(), xml.size());
-    out.writeByte (0);
-    return out.getMemoryBlock();
-}
+using veltrane_test::stateEnvelope;
+using veltrane_test::stateXml;
 } // namespace
 
 TEST (QuorrelState, ConstructionValuesGiveTheDocumentedBytes)
@@ -22,7 +14,7 @@ TEST (QuorrelState, ConstructionValuesGiveTheDocumentedBytes)
     QuorrelAudioProcessor q;
     juce::MemoryBlock b;
     q.getStateInformation (b);
-    EXPECT_EQ (xmlOf (b), R"(<quorrel pluginVersion="2" presetName="" bands="0.60000002384185791016" bandshift="0.5" )"
+    EXPECT_EQ (stateXml (b), R"(<quorrel pluginVersion="2" presetName="" bands="0.60000002384185791016" bandshift="0.5" )"
                           R"(phaseshift="0.5" phasenull="0" phasenoise="0" scramble="0" phasereset="0" ingain="0.5" )"
                           R"(outgain="0.5" color="0"/>)");
 
@@ -40,7 +32,7 @@ TEST (QuorrelState, RestoringRules)
 {
     QuorrelAudioProcessor q;
     q.changeProgramName (0, "old");
-    const auto b = envelope (R"(<QUORREL presetName="night &amp; day" Bands="0.9" phasenull="1.5" color="0.25"/>)");
+    const auto b = stateEnvelope (R"(<QUORREL presetName="night &amp; day" Bands="0.9" phasenull="1.5" color="0.25"/>)");
     q.setStateInformation (b.getData(), (int) b.getSize());
     EXPECT_EQ (q.getProgramName (0), "night & day");
     EXPECT_EQ (q.getParameter (0), 0.0f);        // "Bands" is not "bands"
@@ -53,7 +45,7 @@ TEST (QuorrelState, ForeignAndBrokenStatesChangeNothing)
 {
     QuorrelAudioProcessor q;
     q.setParameter (1, 0.75f);
-    const auto foreign = envelope (R"(<tonalith pitchshift="1"/>)");
+    const auto foreign = stateEnvelope (R"(<tonalith pitchshift="1"/>)");
     q.setStateInformation (foreign.getData(), (int) foreign.getSize());
     const char garbage[] = "VC2!\x05\x00\x00\x00<quo";
     q.setStateInformation (garbage, sizeof (garbage) - 1);

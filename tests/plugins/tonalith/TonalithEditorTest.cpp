@@ -3,6 +3,7 @@
 #include "TonalithAudioProcessor.h"
 #include "TonalithAudioProcessorEditor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -172,26 +173,20 @@ TEST_F (TonalithEditor, RecoloursFromTheColourParameter)
 
 TEST_F (TonalithEditor, OutlandishParameterValuesAreShownSafely)
 {
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    for (int i = 0; i < 12; ++i)
-        rig.setHostParameter (i, i % 2 == 0 ? nan : 1.0e30f);
-    rig.tick (3);
+    // A restored state can hold any float: knobs stay where they were and the window draws
+    // the same; audio running meanwhile changes nothing of that. "pitchshift" is left out:
+    // its knob shows the parameter's own text, which names the lowest step for NaN.
+    auto knobs = editor().knobParameters();
+    knobs.erase (std::remove (knobs.begin(), knobs.end(), (int) P::pitchshiftParam), knobs.end());
+    veltrane::test::expectOutlandishValuesShownSafely (rig, knobs);
     rig.processBlocks (4);
-    rig.render (1.0f);
-    SUCCEED();
+    rig.tick();
+    EXPECT_TRUE (rig.render().isValid());
 }
 
 TEST_F (TonalithEditor, MatchesReferenceImages)
 {
-    rig.tick();
-    const auto image = rig.render (1.0f);
-    EXPECT_TRUE (veltrane::test::matchesReference (image, referenceDir().getChildFile ("tonalith-default@1x.png")));
-    if (veltrane::test::updatingReferences())
-    {
-        // The README's screenshot is the 1x reference.
-        const auto docs = juce::File (VELTRANE_TEST_DATA_DIR).getSiblingFile ("docs");
-        EXPECT_TRUE (veltrane::test::writePng (image, docs.getChildFile ("tonalith-editor.png")));
-    }
+    veltrane::test::expectDefaultImages (rig, "tonalith", referenceDir(), 474, 214, { 1.0f });
 
     setHostScaled (P::pitchshiftParam, 7.0f);
     setHostScaled (P::octaveParam, -1.0f);
