@@ -1,6 +1,7 @@
 #include "DurafoldAudioProcessor.h"
 
 #include "DurafoldAudioProcessorEditor.h"
+#include "DurafoldParameters.h"
 #include "PeakMeter.h"
 #include "TransformSize.h"
 
@@ -10,35 +11,12 @@
 
 namespace
 {
-using veltrane::Conversion;
-
-const veltrane::ParameterInfo durafoldParameters[] = {
-    // name, kind, a, b, c, min, max, scaled default, normalized default, at construction
-    { "stretch", Conversion::exp10, 2.0f, 0.0f, 0.5f, 1.0f, 100.0f, 10.0f, 0.5f, 0.0f },
-    { "rate", Conversion::exp10, 1.20412f, -0.60206f, 0.830482f, 0.25f, 4.0f, 1.0f, 0.5f, 0.5f },
-    { "bands", Conversion::exp2, 10.0f, 3.0f, 0.1f, 8.0f, 8192.0f, 512.0f, 0.6f, 0.6f },
-    { "grainsize", Conversion::exp10, 2.0f, -1.5f, 0.5f, 0.3f, 3.16f, 0.3f, 0.3f, 0.0f },
-    { "shimmer", Conversion::linear, 100.0f, 0.0f, 0.01f, 0.0f, 100.0f, 25.0f, 0.25f, 0.25f },
-    { "grainorpvoc", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f },
-    { "tempolock", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f },
-    { "voices", Conversion::stepped, 6.0f, 2.0f, 1.0f / 6.0f, 2.0f, 8.0f, 5.0f, 0.5f, 0.5f },
-    { "wetdry", Conversion::linear, 100.0f, 0.0f, 0.01f, 0.0f, 100.0f, 70.0f, 0.7f, 0.5f },
-    { "ingain", Conversion::linear, 40.0f, -20.0f, 0.025f, -20.0f, 20.0f, 0.0f, 0.5f, 0.5f },
-    { "outgain", Conversion::linear, 40.0f, -20.0f, 0.025f, -20.0f, 20.0f, 0.0f, 0.5f, 0.5f },
-    { "color", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f },
-    // The window shape of the phase vocoder has never had a name of its own.
-    { "unknown", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 1.0f },
-};
-
-const veltrane::PluginIdentity durafoldIdentity { "++durafold", "durafold", false, false };
-
 /** A restored state can hold any float: values that are not numbers act as the fallback. */
 inline float finiteOr (float x, float fallback) noexcept { return std::isfinite (x) ? x : fallback; }
-
 } // namespace
 
 DurafoldAudioProcessor::DurafoldAudioProcessor()
-    : VeltraneProcessor (durafoldIdentity, durafoldParameters, numParams)
+    : VeltraneProcessor (durafold::identity(), durafold::parameterTable(), numParams)
 {
     for (auto& m : meters)
         m.store (0.0f, std::memory_order_relaxed);
@@ -52,7 +30,7 @@ DurafoldAudioProcessor::DurafoldAudioProcessor()
     // The vocoder overlap-adds at hop N/8, so the windows are normalised for it from the
     // start; otherwise a "bands" value that keeps N = 1024 would leave them scaled for N/4
     // and the vocoder 6 dB too loud until the size first changed.
-    transform.configure (transform.fftSize, windowKindFor (durafoldParameters[windowParam].initial));
+    transform.configure (transform.fftSize, windowKindFor (durafold::parameterTable()[windowParam].initial));
     // Blocks may arrive before prepareToPlay; they fade at the fallback rate.
     prepareToPlay (44100.0, 512);
 }
@@ -101,7 +79,7 @@ void DurafoldAudioProcessor::prepareToPlay (double newRate, int)
     fadeLength = std::min<std::int64_t> ((std::int64_t) std::floor (0.025f * sampleRate), maxFadeLength);
     for (std::int64_t i = 0; i < fadeLength; ++i)
         fadeRamp[(size_t) i] = 0.5f - 0.5f * std::cos (transform.pi * (float) i / (float) fadeLength);
-    setRate (finiteOr (param (rateParam), durafoldParameters[rateParam].initial));
+    setRate (finiteOr (param (rateParam), durafold::parameterTable()[rateParam].initial));
 }
 
 void DurafoldAudioProcessor::setRate (float p) noexcept
@@ -164,7 +142,7 @@ void DurafoldAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juc
 
 void DurafoldAudioProcessor::applyParameters (double tempo) noexcept
 {
-    auto value = [] (int i, float p) { return finiteOr (p, durafoldParameters[i].initial); };
+    auto value = [] (int i, float p) { return finiteOr (p, durafold::parameterTable()[i].initial); };
 
     if (value (tempolockParam, param (tempolockParam)) > 0.5f && tempo > 0.0)
         setParameter (rateParam, (std::log10 ((float) tempo / 60.0f) + 0.60206f) * 0.830482f);

@@ -99,7 +99,7 @@ public:
     std::vector<float> fadeRamp;          // maxFadeLength values, F used, rising 0 towards 1
     std::vector<float> dry[2];            // the current run's input, maxRun samples each
     std::uint32_t seed = 12345678u;
-    DurafoldVoice voices[maxVoices];
+    durafold::Voice voices[maxVoices];
     std::vector<float> polar[2];          // (magnitude, phase) pairs of the current hop, N + 2 used
     double lastKnownTempo = 0.0;          // bpm, 0 until the host has given a usable tempo
 
@@ -111,13 +111,13 @@ private:
     void writeInput (const float* left, const float* right, int n, bool stereo, float* peaks) noexcept;
     void restartVoice (std::int64_t v, std::int64_t w, std::int64_t time) noexcept;
     void renderGranular (float* left, float* right, int n, bool stereo) noexcept;
-    void startGrain (DurafoldVoice& voice, int slot, std::int64_t now, float length, float grainHop, float shimmer) noexcept;
+    void startGrain (durafold::Voice& voice, int slot, std::int64_t now, float length, float grainHop, float shimmer) noexcept;
     float interpolate (const float* h, float q) const noexcept;
     void renderPhaseVocoder (float* left, float* right, int n, bool stereo, float* peaks) noexcept;
-    void runHop (DurafoldVoice& voice, bool stereo) noexcept;
-    void analyse (DurafoldVoice& voice, int channel, std::int64_t r) noexcept;
-    void propagateAndSynthesise (DurafoldVocoderState& state, int channel, float ratio) noexcept;
-    float readForFrame (const float* h, const DurafoldVoice& voice, std::int64_t r) const noexcept;
+    void runHop (durafold::Voice& voice, bool stereo) noexcept;
+    void analyse (durafold::Voice& voice, int channel, std::int64_t r) noexcept;
+    void propagateAndSynthesise (durafold::VocoderState& state, int channel, float ratio) noexcept;
+    float readForFrame (const float* h, const durafold::Voice& voice, std::int64_t r) const noexcept;
     void clearVocoders() noexcept;
     /** Host tempo for this block, or the last usable one (0 if none yet). */
     double currentTempo();

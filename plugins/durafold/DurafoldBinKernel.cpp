@@ -37,7 +37,7 @@ VELTRANE_VECTOR_CLONES int propagate (float* polar, int half, float ratio, float
 }
 } // namespace
 
-void durafoldPropagateBins (const float* packed, int n, float ratio, float pi, float twoPi, float* polar,
+void durafold::propagateBins (const float* packed, int n, float ratio, float pi, float twoPi, float* polar,
                             float* lastPhase, float* runningPhase, float* result) noexcept
 {
     const int half = n / 2;

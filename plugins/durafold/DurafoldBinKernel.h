@@ -14,5 +14,8 @@
     polar: n + 2 floats, (magnitude, phase in radians) for bins 0..n/2, written;
     lastPhase, runningPhase: n/2 + 1 floats of radians, read and updated;
     ratio: synthesis hop / analysis hop; pi, twoPi: the engine's single-precision constants. */
-void durafoldPropagateBins (const float* packed, int n, float ratio, float pi, float twoPi, float* polar,
+namespace durafold
+{
+void propagateBins (const float* packed, int n, float ratio, float pi, float twoPi, float* polar,
                             float* lastPhase, float* runningPhase, float* result) noexcept;
+} // namespace durafold

@@ -8,7 +8,7 @@
 #include <cmath>
 
 VELTRANE_VECTOR_CLONES
-void durafoldGrainEnvelopes (const float* phase, float* envelope, int count) noexcept
+void durafold::grainEnvelopes (const float* phase, float* envelope, int count) noexcept
 {
     int far = 0;
     for (int i = 0; i < count; ++i)

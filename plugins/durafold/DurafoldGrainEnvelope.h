@@ -6,4 +6,7 @@
     cosine (grains left sounding far past their end).
 
     phase: count angles in radians; envelope: count values in 0..1, written. */
-void durafoldGrainEnvelopes (const float* phase, float* envelope, int count) noexcept;
+namespace durafold
+{
+void grainEnvelopes (const float* phase, float* envelope, int count) noexcept;
+} // namespace durafold

@@ -26,13 +26,13 @@ inline float DurafoldAudioProcessor::interpolate (const float* h, float q) const
     return ((c3 * t + c2) * t + c1) * t + x0;
 }
 
-void DurafoldAudioProcessor::startGrain (DurafoldVoice& voice, int j, std::int64_t now, float length, float grainHop,
+void DurafoldAudioProcessor::startGrain (durafold::Voice& voice, int j, std::int64_t now, float length, float grainHop,
                                          float shimmerAmount) noexcept
 {
     voice.lastGrainTime = now;
     seed = seed * 196314165u + 907633515u;
     const double u = (double) seed * (1.0 / 4294967296.0);
-    DurafoldGrain g;
+    durafold::Grain g;
     g.active = true;
     g.startTime = (double) now + (double) shimmerAmount * u * (double) grainHop;
     g.length = length;
@@ -55,7 +55,7 @@ void DurafoldAudioProcessor::renderGranular (float* left, float* right, int n, b
     const float* hl = history[0].data();
     const float* hr = history[1].data();
     const auto wrap = (float) historySize;
-    constexpr int slots = DurafoldVoice::grainSlots;
+    constexpr int slots = durafold::Voice::grainSlots;
     const auto voicesNow = (int) voiceCount;
     const int lanes = voicesNow * slots;
     // One lane per grain slot of every voice: the envelope phase (0 for a silent slot) and the
@@ -102,7 +102,7 @@ void DurafoldAudioProcessor::renderGranular (float* left, float* right, int n, b
                 sounding[v * slots + j] = on;
                 phase[v * slots + j] = on ? twoPiLocal * elapsed * slot.inverseLength : 0.0f;
             }
-        durafoldGrainEnvelopes (phase, envelope, lanes);
+        durafold::grainEnvelopes (phase, envelope, lanes);
 
         float wetL = 0.0f, wetR = 0.0f;
         for (int v = 0; v < voicesNow; ++v)

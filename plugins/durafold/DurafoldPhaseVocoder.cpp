@@ -60,7 +60,7 @@ void DurafoldAudioProcessor::renderPhaseVocoder (float* left, float* right, int 
     sampleClock += n;
 }
 
-float DurafoldAudioProcessor::readForFrame (const float* h, const DurafoldVoice& voice, std::int64_t r) const noexcept
+float DurafoldAudioProcessor::readForFrame (const float* h, const durafold::Voice& voice, std::int64_t r) const noexcept
 {
     const std::int64_t e = voice.segmentEnd;
     if (r >= e)
@@ -75,7 +75,7 @@ float DurafoldAudioProcessor::readForFrame (const float* h, const DurafoldVoice&
     return x;
 }
 
-void DurafoldAudioProcessor::analyse (DurafoldVoice& voice, int ch, std::int64_t r) noexcept
+void DurafoldAudioProcessor::analyse (durafold::Voice& voice, int ch, std::int64_t r) noexcept
 {
     const int N = transform.fftSize;
     const auto H = (int) analysisHop;
@@ -90,17 +90,17 @@ void DurafoldAudioProcessor::analyse (DurafoldVoice& voice, int ch, std::int64_t
     transform.forwardTransform (transform.fftInput[ch], transform.spectrum[ch]);
 }
 
-void DurafoldAudioProcessor::propagateAndSynthesise (DurafoldVocoderState& state, int ch, float ratio) noexcept
+void DurafoldAudioProcessor::propagateAndSynthesise (durafold::VocoderState& state, int ch, float ratio) noexcept
 {
     const int N = transform.fftSize;
-    durafoldPropagateBins (transform.spectrum[ch], N, ratio, transform.pi, transform.twoPi, polar[ch].data(),
+    durafold::propagateBins (transform.spectrum[ch], N, ratio, transform.pi, transform.twoPi, polar[ch].data(),
                            state.lastPhase.data(), state.runningPhase.data(), transform.outputSpectrum[ch]);
     float* t = transform.timeBuffer[ch];
     transform.inverseTransform (transform.outputSpectrum[ch], t);
     veltrane::overlapAddRotated (t, transform.synthesisWindow, 1.0f, (int) state.synthesisRotation, N, state.output.data());
 }
 
-void DurafoldAudioProcessor::runHop (DurafoldVoice& voice, bool stereoRun) noexcept
+void DurafoldAudioProcessor::runHop (durafold::Voice& voice, bool stereoRun) noexcept
 {
     const int N = transform.fftSize;
     const std::int64_t mask = N - 1;

@@ -5,9 +5,11 @@
 #include <initializer_list>
 #include <vector>
 
+namespace durafold
+{
 /** One grain of a granular voice. The left and right slot of the same number are started
     and retired together with the same times; only the history they read differs. */
-struct DurafoldGrain
+struct Grain
 {
     double startTime = 0.0;      // sample time of the first sample (fractional with shimmer)
     double endTime = 0.0;        // startTime + length, sample time
@@ -18,12 +20,12 @@ struct DurafoldGrain
 };
 
 /** Phase-vocoder memory of one voice and channel, sized for the largest transform. */
-struct DurafoldVocoderState
+struct VocoderState
 {
     static constexpr int maxSize = 16384;
     static constexpr int maxBins = maxSize / 2 + 1;
 
-    DurafoldVocoderState()
+    VocoderState()
         : lastPhase ((size_t) maxBins, 0.0f), runningPhase ((size_t) maxBins, 0.0f),
           output ((size_t) maxSize, 0.0f), frame ((size_t) maxSize, 0.0f)
     {
@@ -46,7 +48,7 @@ struct DurafoldVocoderState
 };
 
 /** A voice: where it reads the history, its current segment, and its renderers' state. */
-struct DurafoldVoice
+struct Voice
 {
     static constexpr int grainSlots = 8;
 
@@ -54,6 +56,7 @@ struct DurafoldVoice
     std::int64_t segmentStart = 0;  // history index where the current segment begins
     std::int64_t segmentEnd = 0;    // history index where it ends (exclusive)
     std::int64_t lastGrainTime = 0; // sample time of the last grain onset
-    DurafoldGrain grains[2][grainSlots];  // [channel][slot]
-    DurafoldVocoderState vocoder[2];      // [channel]
+    Grain grains[2][grainSlots];  // [channel][slot]
+    VocoderState vocoder[2];      // [channel]
 };
+} // namespace durafold

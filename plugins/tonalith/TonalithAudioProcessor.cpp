@@ -2,6 +2,7 @@
 
 #include "ParameterText.h"
 #include "TonalithAudioProcessorEditor.h"
+#include "TonalithParameters.h"
 #include "TransformSize.h"
 
 #include <algorithm>
@@ -9,35 +10,13 @@
 
 namespace
 {
-using veltrane::Conversion;
-
-const veltrane::ParameterInfo tonalithParameters[] = {
-    // name, kind, a, b, c, min, max, scaled default, normalized default, at construction
-    { "pitchshift", Conversion::linear, 24.0f, -12.0f, 1.0f / 24.0f, -12.0f, 12.0f, 0.0f, 0.5f, 0.5f },
-    { "octave", Conversion::linear, 6.0f, -3.0f, 1.0f / 6.0f, -3.0f, 3.0f, 0.0f, 0.5f, 0.5f },
-    { "bands", Conversion::exp2, 10.0f, 3.0f, 0.1f, 8.0f, 8192.0f, 512.0f, 0.6f, 0.5f },
-    { "threshold", Conversion::linear, 120.0f, -120.0f, 1.0f / 120.0f, -120.0f, 0.0f, -120.0f, 0.0f, 0.0f },
-    { "cents", Conversion::linear, 200.0f, -100.0f, 1.0f / 200.0f, -100.0f, 100.0f, 0.0f, 0.5f, 0.5f },
-    { "harmonics", Conversion::linear, 40.0f, -20.0f, 0.025f, -20.0f, 20.0f, 20.0f, 1.0f, 1.0f },
-    { "unknown", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f },
-    { "unknown", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f },
-    { "just", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 1.0f },
-    { "ingain", Conversion::linear, 40.0f, -20.0f, 0.025f, -20.0f, 20.0f, 0.0f, 0.5f, 0.5f },
-    { "outgain", Conversion::linear, 40.0f, -20.0f, 0.025f, -20.0f, 20.0f, 0.0f, 0.5f, 0.5f },
-    // Beyond the reported tables: min 0, max 1, defaults 0.
-    { "color", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f },
-};
-
-const veltrane::PluginIdentity tonalithIdentity { "++tonalith", "tonalith", true, false };
-
 /** A parameter as the processing reads it: a value that is not a number counts as the
     value at construction, so derived quantities stay defined. */
 inline float usable (float p, float fallback) noexcept { return std::isnan (p) ? fallback : p; }
-
 } // namespace
 
 TonalithAudioProcessor::TonalithAudioProcessor()
-    : VeltraneProcessor (tonalithIdentity, tonalithParameters, numParams), spect (2, false), sineBank (twoPi)
+    : VeltraneProcessor (tonalith::identity(), tonalith::parameterTable(), numParams), spect (2, false), sineBank (twoPi)
 {
     for (int c = 0; c < 2; ++c)
     {

@@ -107,7 +107,7 @@ TEST (DurafoldBinKernel, MatchesThePlainLoopsOverSeveralHops)
         {
             const auto packed = spectrum (c.n, 77u + hop * 1000u + (std::uint32_t) c.n);
             ref.hop (packed, c.ratio);
-            durafoldPropagateBins (packed.data(), c.n, c.ratio, pi, twoPi, polar.data(), last.data(), running.data(),
+            durafold::propagateBins (packed.data(), c.n, c.ratio, pi, twoPi, polar.data(), last.data(), running.data(),
                                    result.data());
             for (int k = 0; k <= half; ++k)
             {
@@ -141,7 +141,7 @@ TEST (DurafoldBinKernel, NonFiniteBinsNeverReachThePhaseMemory)
     for (int hop = 0; hop < 3; ++hop)
     {
         ref.hop (packed, 3.0f);
-        durafoldPropagateBins (packed.data(), n, 3.0f, pi, twoPi, polar.data(), last.data(), running.data(),
+        durafold::propagateBins (packed.data(), n, 3.0f, pi, twoPi, polar.data(), last.data(), running.data(),
                                result.data());
         for (int k = 0; k <= half; ++k)
         {

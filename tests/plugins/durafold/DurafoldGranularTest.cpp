@@ -31,7 +31,7 @@ std::vector<Onset> onsetsOfVoiceZero (Rig& rig, int samples)
         if (voice.lastGrainTime != last)
         {
             int slot = -1;
-            for (int j = 0; j < DurafoldVoice::grainSlots; ++j)
+            for (int j = 0; j < durafold::Voice::grainSlots; ++j)
                 if (voice.grains[0][j].active && voice.grains[0][j].startTime == (double) voice.lastGrainTime)
                     slot = j;
             EXPECT_GE (slot, 0);
@@ -101,7 +101,7 @@ TEST (DurafoldGranular, MonoRendersOnlyLeftGrains)
         rig.run (512);
     const auto& voice = rig.proc->voices[0];
     int active = 0;
-    for (int j = 0; j < DurafoldVoice::grainSlots; ++j)
+    for (int j = 0; j < durafold::Voice::grainSlots; ++j)
     {
         active += voice.grains[0][j].active ? 1 : 0;
         EXPECT_EQ (voice.grains[0][j].active, voice.grains[1][j].active);

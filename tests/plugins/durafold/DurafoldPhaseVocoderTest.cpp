@@ -24,12 +24,12 @@ std::int64_t runUntilRestart (Rig& rig, int limit)
     return -1;
 }
 
-bool stateIsClear (const DurafoldVocoderState& s)
+bool stateIsClear (const durafold::VocoderState& s)
 {
-    for (int i = 0; i < DurafoldVocoderState::maxSize; ++i)
+    for (int i = 0; i < durafold::VocoderState::maxSize; ++i)
         if (s.output[(size_t) i] != 0.0f || s.frame[(size_t) i] != 0.0f)
             return false;
-    for (int k = 0; k < DurafoldVocoderState::maxBins; ++k)
+    for (int k = 0; k < durafold::VocoderState::maxBins; ++k)
         if (s.lastPhase[(size_t) k] != 0.0f || s.runningPhase[(size_t) k] != 0.0f)
             return false;
     return s.analysisRotation == 0 && s.synthesisRotation == 0;
@@ -195,7 +195,7 @@ TEST (DurafoldPhaseVocoder, SilenceKeepsPhaseMemoriesAtZero)
     }
     for (const auto& voice : p.voices)
         for (const auto& s : voice.vocoder)
-            for (int k = 0; k < DurafoldVocoderState::maxBins; ++k)
+            for (int k = 0; k < durafold::VocoderState::maxBins; ++k)
             {
                 ASSERT_EQ (s.lastPhase[(size_t) k], 0.0f);
                 ASSERT_EQ (s.runningPhase[(size_t) k], 0.0f);
