@@ -9,7 +9,10 @@
 #include <initializer_list>
 #include <new>
 
-#include <emmintrin.h>
+#if defined(__SSE2__) && ! defined(VELTRANE_PLAIN_LOOPS)
+ #define TONALITH_SSE2_BANK 1
+ #include <emmintrin.h>
+#endif
 
 namespace tonalith
 {
@@ -176,9 +179,10 @@ void SineBank::runActive (float* output, int count, int hop, float scale) noexce
     if (hop > maxHop)
         hop = maxHop;
     std::memset (lanes, 0, sizeof (float) * 4 * (std::size_t) hop);
-    const __m128i mask = _mm_set1_epi32 (tableMask);
     const float* table = sineTable;
 
+#if defined(TONALITH_SSE2_BANK)
+    const __m128i mask = _mm_set1_epi32 (tableMask);
     for (int base = 0; base < count; base += 8)
     {
         __m128 p0 = _mm_load_ps (activePos + base), p1 = _mm_load_ps (activePos + base + 4);
@@ -210,6 +214,35 @@ void SineBank::runActive (float* output, int count, int hop, float scale) noexce
         _mm_store_ps (activePos + base, p0);
         _mm_store_ps (activePos + base + 4, p1);
     }
+#else
+    // The same operations in the same order, one lane at a time: lane q sums oscillators q
+    // and q + 4 of every group of eight.
+    auto index = [] (float position) noexcept {
+        // Out-of-range and NaN positions read entry 0, as the vector conversion gives.
+        return position >= -2147483648.0f && position < 2147483648.0f ? ((int) position & tableMask) : 0;
+    };
+    for (int base = 0; base < count; base += 8)
+        for (int q = 0; q < 4; ++q)
+        {
+            float p0 = activePos[base + q], p1 = activePos[base + q + 4];
+            float k0 = activeInc[base + q], k1 = activeInc[base + q + 4];
+            const float dk0 = activeIncStep[base + q], dk1 = activeIncStep[base + q + 4];
+            float a0 = activeAmp[base + q], a1 = activeAmp[base + q + 4];
+            const float da0 = activeAmpStep[base + q], da1 = activeAmpStep[base + q + 4];
+            for (int j = 0; j < hop; ++j)
+            {
+                lanes[4 * j + q] += a0 * table[index (p0)] + a1 * table[index (p1)];
+                p0 += k0;
+                p1 += k1;
+                k0 += dk0;
+                k1 += dk1;
+                a0 += da0;
+                a1 += da1;
+            }
+            activePos[base + q] = p0;
+            activePos[base + q + 4] = p1;
+        }
+#endif
 
     const float* lane = lanes;
     for (int j = 0; j < hop; ++j, lane += 4)

@@ -46,7 +46,8 @@ public:
     float* oscPhase[2] {};
 
 private:
-    /** Runs the active oscillators over one hop into output; portable SSE2 path. */
+    /** Runs the active oscillators over one hop into output: four lanes of SSE2 on x86,
+        the same sums lane by lane elsewhere. */
     void runActive (float* output, int count, int hop, float scale) noexcept;
 
     // Oscillators that sound in this frame, gathered into arrays so four at a time share
