@@ -1,5 +1,7 @@
 #pragma once
 
+#include "VectorClones.h"
+
 #include <cmath>
 
 namespace veltrane
@@ -25,7 +27,7 @@ inline float wrapPhase (float d, float pi, float twoPi) noexcept
     a correctly rounded atan2f (a float atan2 call per bin costs more than the transforms).
     Branch-free, so loops over bins vectorise. Signed zeros follow atan2; results for
     infinite or NaN operands are NaN and must be handled by the caller. */
-inline float atan2Rounded (float yf, float xf) noexcept
+VELTRANE_INLINE_IN_CLONES float atan2Rounded (float yf, float xf) noexcept
 {
     const double x = xf, y = yf;
     const double ax = std::fabs (x), ay = std::fabs (y);
@@ -66,7 +68,7 @@ constexpr float sinCosRoundedLimit = 65536.0f;
 
 /** sin and cos of a float angle (radians), evaluated in double and rounded once to float.
     Branch-free, so loops over bins vectorise; valid for |x| <= sinCosRoundedLimit. */
-inline void sinCosRounded (float xf, float& sinOut, float& cosOut) noexcept
+VELTRANE_INLINE_IN_CLONES void sinCosRounded (float xf, float& sinOut, float& cosOut) noexcept
 {
     const double x = xf;
     // x / (pi/2) rounded to the nearest integer, ties to even, as nearbyint does: adding and

@@ -14,7 +14,7 @@ constexpr float largestFloat = 3.40282347e38f;
 /** Magnitude and phase of bin k, stored at magnitude[k * S] and phase[k * S]. Returns non-zero
     when the fast formulas left the bin undefined (an infinite or NaN operand). */
 template <int S>
-inline int binToPolar (float re, float im, int k, float* magnitude, float* phase) noexcept
+VELTRANE_INLINE_IN_CLONES int binToPolar (float re, float im, int k, float* magnitude, float* phase) noexcept
 {
     // Squares of floats are exact in double, so this is hypot rounded to float without its
     // slow overflow handling.
@@ -26,7 +26,7 @@ inline int binToPolar (float re, float im, int k, float* magnitude, float* phase
 }
 
 template <int S>
-inline void toPolar (const float* in, int n, float* magnitude, float* phase) noexcept
+VELTRANE_INLINE_IN_CLONES void toPolar (const float* in, int n, float* magnitude, float* phase) noexcept
 {
     const int half = n / 2;
     int unusual = binToPolar<S> (in[0], 0.0f, 0, magnitude, phase);
@@ -47,7 +47,7 @@ inline void toPolar (const float* in, int n, float* magnitude, float* phase) noe
 }
 
 /** Cartesian value of one bin; counts a phase beyond the fast sine's range. */
-inline void binToCartesian (float m, float ph, float& re, float& im, int& outside) noexcept
+VELTRANE_INLINE_IN_CLONES void binToCartesian (float m, float ph, float& re, float& im, int& outside) noexcept
 {
     float sn, cs;
     sinCosRounded (ph, sn, cs);
@@ -58,7 +58,7 @@ inline void binToCartesian (float m, float ph, float& re, float& im, int& outsid
 }
 
 template <int S>
-inline void fromPolar (const float* magnitude, const float* phase, int n, float* out) noexcept
+VELTRANE_INLINE_IN_CLONES void fromPolar (const float* magnitude, const float* phase, int n, float* out) noexcept
 {
     const int half = n / 2;
     int outside = 0;

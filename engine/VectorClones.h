@@ -20,3 +20,11 @@
 #else
  #define VELTRANE_VECTOR_CLONES
 #endif
+
+// Helpers of a cloned function are inlined into every clone, so their loops are built for
+// each clone's vectors too instead of once for the plain machine.
+#if defined(__GNUC__) || defined(__clang__)
+ #define VELTRANE_INLINE_IN_CLONES inline __attribute__ ((always_inline))
+#else
+ #define VELTRANE_INLINE_IN_CLONES inline
+#endif

@@ -100,7 +100,10 @@ public:
     std::vector<float> dry[2];            // the current run's input, maxRun samples each
     std::uint32_t seed = 12345678u;
     durafold::Voice voices[maxVoices];
-    std::vector<float> polar[2];          // (magnitude, phase) pairs of the current hop, N + 2 used
+    /** Per channel, the current hop's magnitudes (from index 0) and phases (from polarPlane)
+        of bins 0..N/2. */
+    std::vector<float> polar[2];
+    static constexpr int polarPlane = 8193;
     double lastKnownTempo = 0.0;          // bpm, 0 until the host has given a usable tempo
 
 private:

@@ -10,8 +10,8 @@
 
 namespace
 {
-VELTRANE_VECTOR_CLONES int propagate (float* polar, int half, float ratio, float pi, float twoPi, float* lastPhase,
-                                      float* runningPhase) noexcept
+VELTRANE_VECTOR_CLONES int propagate (const float* magnitude, float* phase, int half, float ratio, float pi,
+                                      float twoPi, float* lastPhase, float* runningPhase) noexcept
 {
     // Phases lie in [-pi, pi], so the difference needs at most one wrap; the new phase needs
     // one more per 2 pi of ratio, which the caller's fix-up pass continues exactly as the
@@ -19,8 +19,8 @@ VELTRANE_VECTOR_CLONES int propagate (float* polar, int half, float ratio, float
     int wide = 0;
     for (int k = 0; k <= half; ++k)
     {
-        const float m = polar[2 * k];
-        const float ph = polar[2 * k + 1];
+        const float m = magnitude[k];
+        const float ph = phase[k];
         const bool quiet = m < 1e-5f;
         float d = ph - lastPhase[k];
         d = d > pi ? d - twoPi : d;
@@ -29,7 +29,7 @@ VELTRANE_VECTOR_CLONES int propagate (float* polar, int half, float ratio, float
         a = a > pi ? a - twoPi : a;
         a = a < -pi ? a + twoPi : a;
         wide |= (int) (! quiet) & (int) ! (std::fabs (a) <= pi);
-        polar[2 * k + 1] = quiet ? ph : a;
+        phase[k] = quiet ? ph : a;
         lastPhase[k] = quiet ? 0.0f : ph;
         runningPhase[k] = quiet ? 0.0f : a;
     }
@@ -37,23 +37,24 @@ VELTRANE_VECTOR_CLONES int propagate (float* polar, int half, float ratio, float
 }
 } // namespace
 
-void durafold::propagateBins (const float* packed, int n, float ratio, float pi, float twoPi, float* polar,
-                            float* lastPhase, float* runningPhase, float* result) noexcept
+void durafold::propagateBins (const float* packed, int n, float ratio, float pi, float twoPi, float* magnitude,
+                              float* phase, float* lastPhase, float* runningPhase, float* result) noexcept
 {
+    // Magnitudes and phases in two planes, so every pass runs on contiguous floats.
     const int half = n / 2;
-    veltrane::toPolarPairs (packed, n, polar);
-    if (propagate (polar, half, ratio, pi, twoPi, lastPhase, runningPhase) != 0)
+    veltrane::toPolarPlanes (packed, n, magnitude, phase);
+    if (propagate (magnitude, phase, half, ratio, pi, twoPi, lastPhase, runningPhase) != 0)
         for (int k = 0; k <= half; ++k)
         {
-            float a = polar[2 * k + 1];
+            float a = phase[k];
             if (std::fabs (a) <= pi)
                 continue; // quiet bins never get here: their phase is in range
             while (a > pi)
                 a -= twoPi;
             while (a < -pi)
                 a += twoPi;
-            polar[2 * k + 1] = a;
+            phase[k] = a;
             runningPhase[k] = a;
         }
-    veltrane::fromPolarPairs (polar, n, result);
+    veltrane::fromPolarPlanes (magnitude, phase, n, result);
 }

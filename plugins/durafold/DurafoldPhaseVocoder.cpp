@@ -93,8 +93,10 @@ void DurafoldAudioProcessor::analyse (durafold::Voice& voice, int ch, std::int64
 void DurafoldAudioProcessor::propagateAndSynthesise (durafold::VocoderState& state, int ch, float ratio) noexcept
 {
     const int N = transform.fftSize;
-    durafold::propagateBins (transform.spectrum[ch], N, ratio, transform.pi, transform.twoPi, polar[ch].data(),
-                           state.lastPhase.data(), state.runningPhase.data(), transform.outputSpectrum[ch]);
+    float* magnitude = polar[ch].data();
+    durafold::propagateBins (transform.spectrum[ch], N, ratio, transform.pi, transform.twoPi, magnitude,
+                             magnitude + polarPlane, state.lastPhase.data(), state.runningPhase.data(),
+                             transform.outputSpectrum[ch]);
     float* t = transform.timeBuffer[ch];
     transform.inverseTransform (transform.outputSpectrum[ch], t);
     veltrane::overlapAddRotated (t, transform.synthesisWindow, 1.0f, (int) state.synthesisRotation, N, state.output.data());

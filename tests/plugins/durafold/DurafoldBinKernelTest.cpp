@@ -101,18 +101,18 @@ TEST (DurafoldBinKernel, MatchesThePlainLoopsOverSeveralHops)
         SCOPED_TRACE (testing::Message() << "N " << c.n << " ratio " << c.ratio);
         const int half = c.n / 2;
         Reference ref (c.n);
-        std::vector<float> polar ((size_t) c.n + 2), last ((size_t) half + 1), running ((size_t) half + 1);
+        std::vector<float> mag ((size_t) half + 1), phase ((size_t) half + 1), last ((size_t) half + 1), running ((size_t) half + 1);
         std::vector<float> result ((size_t) c.n);
         for (std::uint32_t hop = 0; hop < 4; ++hop)
         {
             const auto packed = spectrum (c.n, 77u + hop * 1000u + (std::uint32_t) c.n);
             ref.hop (packed, c.ratio);
-            durafold::propagateBins (packed.data(), c.n, c.ratio, pi, twoPi, polar.data(), last.data(), running.data(),
+            durafold::propagateBins (packed.data(), c.n, c.ratio, pi, twoPi, mag.data(), phase.data(), last.data(), running.data(),
                                    result.data());
             for (int k = 0; k <= half; ++k)
             {
-                ASSERT_EQ (polar[(size_t) (2 * k)], ref.polar[(size_t) (2 * k)]) << k;
-                ASSERT_EQ (polar[(size_t) (2 * k + 1)], ref.polar[(size_t) (2 * k + 1)]) << k;
+                ASSERT_EQ (mag[(size_t) k], ref.polar[(size_t) (2 * k)]) << k;
+                ASSERT_EQ (phase[(size_t) k], ref.polar[(size_t) (2 * k + 1)]) << k;
                 ASSERT_EQ (last[(size_t) k], ref.last[(size_t) k]) << k;
                 ASSERT_EQ (running[(size_t) k], ref.running[(size_t) k]) << k;
                 ASSERT_LE (std::fabs (running[(size_t) k]), pi) << k;
@@ -136,19 +136,19 @@ TEST (DurafoldBinKernel, NonFiniteBinsNeverReachThePhaseMemory)
     packed[9] = nan;                  // bin 9: not a number
     packed[0] = -inf;                 // bin 0
     Reference ref (n);
-    std::vector<float> polar ((size_t) n + 2), last ((size_t) half + 1), running ((size_t) half + 1);
+    std::vector<float> mag ((size_t) half + 1), phase ((size_t) half + 1), last ((size_t) half + 1), running ((size_t) half + 1);
     std::vector<float> result ((size_t) n);
     for (int hop = 0; hop < 3; ++hop)
     {
         ref.hop (packed, 3.0f);
-        durafold::propagateBins (packed.data(), n, 3.0f, pi, twoPi, polar.data(), last.data(), running.data(),
+        durafold::propagateBins (packed.data(), n, 3.0f, pi, twoPi, mag.data(), phase.data(), last.data(), running.data(),
                                result.data());
         for (int k = 0; k <= half; ++k)
         {
             ASSERT_TRUE (std::isfinite (last[(size_t) k]) && std::isfinite (running[(size_t) k])) << k;
             ASSERT_EQ (last[(size_t) k], ref.last[(size_t) k]) << k;
             ASSERT_EQ (running[(size_t) k], ref.running[(size_t) k]) << k;
-            ASSERT_EQ (polar[(size_t) (2 * k + 1)], ref.polar[(size_t) (2 * k + 1)]) << k;
+            ASSERT_EQ (phase[(size_t) k], ref.polar[(size_t) (2 * k + 1)]) << k;
         }
         EXPECT_EQ (last[7], -(float) std::atan2 ((double) inf, (double) inf)); // the library's -pi/4
         EXPECT_EQ (result[9], 0.0f);
