@@ -28,6 +28,14 @@ VeltraneProcessor::VeltraneProcessor (const PluginIdentity& identityIn, const Pa
         params.push_back (p);
         addParameter (p);
     }
+    changedWords = (count + 63) / 64;
+    changedBits.reset (new std::atomic<std::uint64_t>[(size_t) changedWords]);
+    for (int w = 0; w < changedWords; ++w)
+        changedBits[(size_t) w].store (0, std::memory_order_relaxed);
+    // JUCE's LV2 wrapper declares every parameter at its default and hears of a value only
+    // when the plug-in announces it; the construction values differ from some defaults.
+    if (wrapperType == wrapperType_LV2)
+        markAllChanged();
     startTimer (50);
 }
 
@@ -127,6 +135,46 @@ void VeltraneProcessor::setStateInformation (const void* data, int sizeInBytes)
     setPresetName (restored->presetName);
     for (int i = 0; i < count; ++i)
         setParameter (i, restored->values[(size_t) i]);
+    // LV2 hosts keep no copy of the values in the plug-in's state; they learn them here.
+    if (wrapperType == wrapperType_LV2)
+        markAllChanged();
+}
+
+void VeltraneProcessor::setParameterFromProcessing (int i, float p) noexcept
+{
+    if (! isValidIndex (i))
+        return;
+    auto& value = params[(size_t) i]->value;
+    const float old = value.load (std::memory_order_relaxed);
+    value.store (p, std::memory_order_relaxed);
+    // Unchanged values (a tempo followed block after block) are not announced again.
+    if (! (old == p))
+        markChanged (i);
+}
+
+void VeltraneProcessor::markChanged (int i) noexcept
+{
+    changedBits[(size_t) (i / 64)].fetch_or (std::uint64_t { 1 } << (i % 64), std::memory_order_release);
+}
+
+void VeltraneProcessor::markAllChanged() noexcept
+{
+    for (int i = 0; i < count; ++i)
+        markChanged (i);
+}
+
+void VeltraneProcessor::publishChangedParameters()
+{
+    for (int w = 0; w < changedWords; ++w)
+    {
+        std::uint64_t bits = changedBits[(size_t) w].exchange (0, std::memory_order_acquire);
+        for (int b = 0; bits != 0; ++b, bits >>= 1)
+            if ((bits & 1) != 0)
+            {
+                auto* p = params[(size_t) (w * 64 + b)];
+                p->sendValueChangedMessageToListeners (p->getValue());
+            }
+    }
 }
 
 void VeltraneProcessor::publishPendingLatency()

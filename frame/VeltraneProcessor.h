@@ -7,6 +7,8 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <atomic>
+#include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -81,22 +83,38 @@ public:
     int getReportedLatency() const noexcept { return pendingLatency.load (std::memory_order_relaxed); }
     /** Hands a pending latency change to the host; called by a message-thread timer. */
     void publishPendingLatency();
+    /** Tells the host and every listener the current value of each parameter the processing
+        changed since the last call; called by the same message-thread timer. */
+    void publishChangedParameters();
 
 protected:
     bool isValidIndex (int i) const noexcept { return i >= 0 && i < count; }
     /** The parameter's value as the audio thread polls it. */
     float param (int i) const noexcept { return params[(size_t) i]->value.load (std::memory_order_relaxed); }
+    /** Stores a value the processing chose itself (audio thread): no call into the host
+        here; a change is marked and announced later from the message thread, so a burst
+        of changes reaches the host as one. */
+    void setParameterFromProcessing (int i, float p) noexcept;
 
     const PluginIdentity identity;
 
 private:
-    void timerCallback() override { publishPendingLatency(); }
+    void timerCallback() override
+    {
+        publishPendingLatency();
+        publishChangedParameters();
+    }
+    void markChanged (int i) noexcept;
+    void markAllChanged() noexcept;
 
     const ParameterInfo* const table;
     const int count;
     std::vector<Parameter*> params; // owned by the AudioProcessor
     std::vector<juce::String> names;
     std::atomic<int> pendingLatency { 0 };
+    // One bit per parameter changed by the processing and not yet announced.
+    std::unique_ptr<std::atomic<std::uint64_t>[]> changedBits;
+    int changedWords = 0;
 
     mutable std::mutex presetMutex;
     juce::String presetName;

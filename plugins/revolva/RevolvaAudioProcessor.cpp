@@ -247,7 +247,7 @@ void RevolvaAudioProcessor::handleMidi (const juce::MidiBuffer& midi, std::int64
                 if (splitMode && l != channel)
                     continue;
                 layers[l].note = d1;
-                setParameter (pitch1Param + l, v);
+                setParameterFromProcessing (pitch1Param + l, v);
                 startLayer (layers[l], l, now);
             }
         }
@@ -315,7 +315,7 @@ void RevolvaAudioProcessor::playSwitches (std::int64_t now) noexcept
             releaseLayer (layers[l], now);
         else
         {
-            setParameter (pitch1Param + l, (float) (layers[l].note - 24) * oneOver72);
+            setParameterFromProcessing (pitch1Param + l, (float) (layers[l].note - 24) * oneOver72);
             startLayer (layers[l], l, now);
         }
     }
@@ -335,7 +335,7 @@ void RevolvaAudioProcessor::updateTempo() noexcept
                 {
                     const double t = *bpm;
                     if (t > 0.0 && std::isfinite (t))
-                        setParameter (bpmParam, (std::log2 ((float) (t * 0.01666666753590107) * 60.0f) - log2Of30) * 0.25f);
+                        setParameterFromProcessing (bpmParam, (std::log2 ((float) (t * 0.01666666753590107) * 60.0f) - log2Of30) * 0.25f);
                 }
             }
         }
@@ -359,7 +359,7 @@ void RevolvaAudioProcessor::updateTempo() noexcept
             if (! (stretchFactor <= 1.0e6f))
                 stretchFactor = 1.0e6f;
             lastApplied[stretchParam] = std::log10 (stretchFactor) * 0.5f;
-            setParameter (stretchParam, lastApplied[stretchParam]);
+            setParameterFromProcessing (stretchParam, lastApplied[stretchParam]);
         }
         lastApplied[bpmParam] = p;
     }
@@ -486,7 +486,7 @@ void RevolvaAudioProcessor::recordLayers (const juce::AudioBuffer<float>& buffer
             layer.waveDirty.store (1, std::memory_order_relaxed);
             if (layer.writePosition >= LoopLayer::layerLength)
             {
-                setParameter (ri, 0.0f);
+                setParameterFromProcessing (ri, 0.0f);
                 lastApplied[ri] = 0.0f;
                 break;
             }

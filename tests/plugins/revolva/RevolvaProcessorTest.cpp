@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cmath>
+#include <functional>
+#include <map>
 #include <thread>
 
 using namespace revolvatest;
@@ -185,6 +187,66 @@ TEST (RevolvaTempo, TempoChangesScaleTheStretchAndTheHostTempoIsFollowedWhenLock
     r.p->setPlayHead (nullptr);
     r.block (64);
     EXPECT_NEAR (r.p->getParameter (P::bpmParam), 0.25f, 1e-6f);
+}
+
+namespace
+{
+/** What a host hears when the processor announces the values it changed itself. */
+struct Announcements : juce::AudioProcessorListener
+{
+    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override { heard[index] = value; }
+    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+    std::map<int, float> heard;
+};
+} // namespace
+
+TEST (RevolvaHost, EveryValueTheProcessingChangesIsAnnounced)
+{
+    struct Case
+    {
+        const char* label;
+        std::function<void (Rig&, FakeHead&)> run;
+        std::map<int, float> expected;
+    };
+    const float pitchOf74 = (74 - 24) * 0.013888889f;
+    const std::vector<Case> cases = {
+        { "a note sets every layer's pitch",
+          [] (Rig& r, FakeHead&) { r.note (0x90, 74, 100); r.block (64); },
+          { { P::pitch1Param, pitchOf74 }, { P::pitch1Param + 1, pitchOf74 }, { P::pitch1Param + 2, pitchOf74 }, { P::pitch1Param + 3, pitchOf74 } } },
+        { "in split mode a note sets its channel's layer",
+          [] (Rig& r, FakeHead&) { r.p->setParameter (P::layerParam, 1.0f); r.note (0x92, 74, 100); r.block (64); },
+          { { P::pitch1Param + 2, pitchOf74 } } },
+        { "a play switch snaps the pitch to its semitone",
+          [] (Rig& r, FakeHead&) { r.p->setParameter (P::pitch1Param, 0.6f); r.block (64); r.p->setParameter (P::play1Param, 1.0f); r.block (64); },
+          { { P::pitch1Param, (67 - 24) * 0.013888889f } } },
+        { "the host tempo sets bpm and rescales the stretch",
+          [] (Rig& r, FakeHead& head) { head.bpm = 60.0; r.p->setPlayHead (&head); r.p->setParameter (P::bpmlockParam, 1.0f); r.block (64); },
+          { { P::bpmParam, 0.25f }, { P::stretchParam, std::log10 (2.0f * std::sqrt (10.0f)) * 0.5f } } },
+        { "a full layer turns its record switch off",
+          [] (Rig& r, FakeHead&) { r.p->setParameter (P::record1Param + 1, 1.0f); for (int k = 0; k < 1 + LoopLayer::layerLength / 512; ++k) r.block (512); },
+          { { P::record1Param + 1, 0.0f } } },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.label);
+        Rig r;
+        FakeHead head;
+        r.block (64);
+        Announcements ear;
+        r.p->addListener (&ear);
+        c.run (r, head);
+        EXPECT_TRUE (ear.heard.empty()); // nothing reaches the host from the audio thread
+        r.p->publishChangedParameters();
+        EXPECT_EQ (ear.heard.size(), c.expected.size());
+        for (auto [index, value] : c.expected)
+        {
+            ASSERT_EQ (ear.heard.count (index), 1u) << r.p->getParameterName (index);
+            EXPECT_NEAR (ear.heard[index], value, 1e-6f) << r.p->getParameterName (index);
+            EXPECT_EQ (ear.heard[index], r.p->getParameter (index));
+        }
+        r.p->setPlayHead (nullptr);
+        r.p->removeListener (&ear);
+    }
 }
 
 TEST (RevolvaLoop, SpansQuantiseToWholeBeats)
