@@ -1,5 +1,6 @@
 #include "RevolvaTestRig.h"
 #include "SoundFileWriter.h"
+#include "SoxFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -474,4 +475,44 @@ TEST (RevolvaLoading, LoadLayerFileNowHoldsTheFileOnReturn)
     EXPECT_NE (r.p->layers[3].leftBuffer[12], 0.0f);
     running.store (false);
     audio.join();
+}
+
+TEST (RevolvaLoading, FilesTheLibraryReadsFollowTheSameFilePositionRules)
+{
+    // 12 s: longer than a layer, so "filepos" picks the span.
+    SoxFolder sox;
+    const std::string aiff = sox.make ("long.aiff", "-n -r 48000 -c 2 -b 24 {out} synth 12 sine 110:880 sine 300 gain -6");
+    ASSERT_FALSE (aiff.empty()) << "sox is needed (tools/deps.sh installs it)";
+    const std::string flac = sox.convert (aiff, "long.flac", "");
+    ASSERT_FALSE (flac.empty());
+    Bytes damagedBytes { 'f', 'L', 'a', 'C' };
+    damagedBytes.resize (100, 0x11);
+    TempFile damaged ("damaged.flac", damagedBytes);
+
+    Rig r;
+    r.p->setParameter (P::filepos1Param, 0.5f);
+    r.p->setParameter (P::filepos1Param + 1, 0.5f);
+    r.block (64);
+    ASSERT_EQ (r.p->loadSoundFile (0, aiff), 0);
+    ASSERT_EQ (r.p->loadSoundFile (1, flac), 0);
+    ASSERT_TRUE (r.settleFiles());
+    const auto sameLayers = [&r] {
+        for (int i = 0; i < LoopLayer::layerLength; ++i)
+            if (r.p->layers[0].leftBuffer[i] != r.p->layers[1].leftBuffer[i]
+                || r.p->layers[0].rightBuffer[i] != r.p->layers[1].rightBuffer[i])
+                return i;
+        return -1;
+    };
+    EXPECT_NE (r.p->layers[1].leftBuffer[1000], 0.0f);
+    EXPECT_EQ (sameLayers(), -1);
+
+    // A refill from another position, and a damaged file that changes nothing.
+    r.p->setParameter (P::filepos1Param, 0.875f);
+    r.p->setParameter (P::filepos1Param + 1, 0.875f);
+    ASSERT_TRUE (r.settleFiles());
+    EXPECT_EQ (sameLayers(), -1);
+    EXPECT_EQ (r.p->loadSoundFile (1, damaged.path), -1);
+    ASSERT_TRUE (r.settleFiles());
+    EXPECT_EQ (sameLayers(), -1);
+    EXPECT_TRUE (r.p->isLayerFileOpen (1));
 }
