@@ -11,6 +11,7 @@
 #include <thread>
 
 using namespace revolvatest;
+using veltrane::testing::SoxFolder;
 using P = RevolvaAudioProcessor;
 
 TEST (RevolvaParameters, NamesRangesAndTexts)

@@ -10,6 +10,7 @@
 #include <vector>
 
 using namespace revolvatest;
+using veltrane::testing::SoxFolder;
 
 namespace
 {

@@ -13,7 +13,7 @@
 
 #include <unistd.h>
 
-namespace revolvatest
+namespace veltrane::testing
 {
 class SoxFolder
 {
@@ -72,4 +72,4 @@ public:
 private:
     std::filesystem::path dir;
 };
-} // namespace revolvatest
+} // namespace veltrane::testing
