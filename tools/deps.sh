@@ -11,4 +11,4 @@ apt-get install -y --no-install-recommends \
   libx11-dev libxcomposite-dev libxcursor-dev libxext-dev libxinerama-dev libxrandr-dev libxrender-dev \
   libgl-dev lv2-dev \
   fonts-league-spartan \
-  xvfb xauth sox libsox-fmt-mp3 lilv-utils
+  xvfb xauth sox libsox-fmt-mp3 lilv-utils jackd2
