@@ -9,7 +9,8 @@
 //       exit 0 when CLIENT registers in_1, in_2, out_1 and out_2 within SECONDS, else 3
 //   standalone_jack_probe listen CLIENT SECONDS
 //       plays a tone into CLIENT's inputs, records its outputs for SECONDS, prints the
-//       level; exit 0 when the recording is not silent, 1 when it is, 3 without ports
+//       level; exit 0 when the recording is not silent and CLIENT is connected to the
+//       server's system ports, 1 otherwise, 3 without ports
 
 #include "PluginRegistry.h"
 
@@ -154,6 +155,16 @@ int probe (int argc, char** argv, bool listen)
         return 3;
     }
     std::printf ("%s: in_1, in_2, out_1 and out_2 registered\n", target.c_str());
+    // The program connects itself to the server's own ports, as a user expects.
+    bool connected = true;
+    for (const char* pair : { ":out_1|system:playback_1", ":out_2|system:playback_2", ":in_1|system:capture_1", ":in_2|system:capture_2" })
+    {
+        const std::string p (pair);
+        const auto bar = p.find ('|');
+        const auto* mine = jack_port_by_name (client, (target + p.substr (0, bar)).c_str());
+        connected = connected && mine != nullptr && jack_port_connected_to (mine, p.substr (bar + 1).c_str()) != 0;
+    }
+    std::printf ("%s: %s the server's system ports\n", target.c_str(), connected ? "connected to" : "NOT connected to");
     if (! listen)
     {
         jack_client_close (client);
@@ -183,7 +194,7 @@ int probe (int argc, char** argv, bool listen)
     const long n = l.samples.load();
     const double rms = n > 0 ? std::sqrt (l.energy.load() / (double) n) : 0.0;
     std::printf ("%s: recorded %ld samples of its output, RMS %.6f\n", target.c_str(), n, rms);
-    return rms > 1.0e-3 ? 0 : 1;
+    return rms > 1.0e-3 && connected ? 0 : 1;
 }
 } // namespace
 
