@@ -96,7 +96,7 @@ db() { awk -v a="$1" -v b="$2" 'BEGIN { if (a <= 0 || b <= 0) print "-inf"; else
 
 status=0
 fail() { echo "FAILED: $*"; status=1; }
-printf '%-9s %-5s %-5s %-8s %-8s %-14s %-16s %-10s %s\n' plug-in format scan process latency recall "value (set/back)" control automatable
+printf '%-9s %-5s %-5s %-8s %-8s %-14s %-18s %-10s %-16s %s\n' plug-in format scan process latency recall "value (set/back)" control "tempo followed" automatable
 for name in "${plugins[@]}"; do
   for format in VST3 LV2; do
     get() { echo "${result[$name,$format,$1]:-}"; }
@@ -149,6 +149,23 @@ for name in "${plugins[@]}"; do
     # Ardour 7 keeps LV2 property values it is sent without showing them on its controls.
     if [ "$format" = VST3 ] && [ "$seen" != yes ]; then fail "$name VST3: the host reads $back after reopening"; fi
 
+    # The value the host reads for a parameter the plug-in follows from the host tempo (90 bpm).
+    tempo=-
+    case $name in
+      durafold) expected=0.646241 ;; # rate: (log10(90 / 60) + 0.60206) x 0.830482
+      revolva) expected=0.396241 ;;  # bpm: (log2(90) - 4.9068904) x 0.25
+      *) expected= ;;
+    esac
+    if [ -n "$expected" ]; then
+      followed=$(get followed-at-90)
+      if awk -v a="$followed" -v b="$expected" 'BEGIN { exit !(a != "" && a - b < 1e-4 && b - a < 1e-4) }'; then
+        tempo="yes ($(printf %.4f "$followed"))"
+      else
+        tempo="no (${followed:-none})"
+        [ "$format" = VST3 ] && fail "$name VST3: the host reads ${followed:-nothing} for the followed tempo"
+      fi
+    fi
+
     automatable=no
     if [ "$(get lane)" = true ] && [ -f "$out/automated.wav" ]; then
       if [ "$name" = revolva ]; then
@@ -160,8 +177,8 @@ for name in "${plugins[@]}"; do
     fi
     [ "$automatable" = no ] && fail "$name $format: the automation lane changes nothing"
 
-    printf '%-9s %-5s %-5s %-8s %-8s %-14s %-16s %-10s %s\n' "$name" "$format" "$scan" "$process" "$latency" "$recall" \
-      "$set/$back ($seen)" "$(get control)" "$automatable"
+    printf '%-9s %-5s %-5s %-8s %-8s %-14s %-18s %-10s %-16s %s\n' "$name" "$format" "$scan" "$process" "$latency" "$recall" \
+      "$set/$back ($seen)" "$(get control)" "$tempo" "$automatable"
   done
 done
 echo "host check: Ardour $(ardour7-lua --version 2>/dev/null | head -1 | awk '{print $1}'), $(( $(date +%s) - started )) s"

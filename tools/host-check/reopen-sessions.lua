@@ -16,6 +16,22 @@ local function read_back_and_export (case)
 	end
 	report (case, "latency-reopened", proc:signal_latency ())
 	export (case, "second")
+	-- Plug-ins that follow the host tempo: a tempo of 90 with the lock on, and the value the
+	-- host then reads for the followed parameter.
+	local follower = ({ durafold = { "tempolock", "rate" }, revolva = { "bpmlock", "bpm" } })[case.name]
+	if follower then
+		local lock, followed = control (proc, follower[1]), control (proc, follower[2])
+		if lock and followed then
+			lock:set_value (1, PBD.GroupControlDisposition.NoGroup)
+			local tm = Temporal.TempoMap.fetch_writable ()
+			tm:set_tempo (Temporal.Tempo (90, 90, 4), Temporal.timepos_t (0))
+			Temporal.TempoMap.update (tm)
+			tm = nil
+			settle ()
+			report (case, "followed-at-90", followed:get_value ())
+			lock:set_value (0, PBD.GroupControlDisposition.NoGroup)
+		end
+	end
 	-- revolva passes on what it records: layer 1 records the track and plays.
 	if case.name == "revolva" then
 		for _, p in ipairs ({ "record1", "play1" }) do
