@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what the suite needs to build, test and render its demo on Debian 12 (run as root).
+# --with-ardour also installs Ardour 7 for tools/host-check.sh (which ctest runs when it is there).
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 apt-get update
@@ -12,3 +13,6 @@ apt-get install -y --no-install-recommends \
   libgl-dev lv2-dev \
   fonts-league-spartan \
   xvfb xauth sox libsox-fmt-mp3 lilv-utils jackd2
+if [ "${1:-}" = --with-ardour ]; then
+  apt-get install -y --no-install-recommends ardour
+fi
