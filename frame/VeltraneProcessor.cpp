@@ -5,6 +5,47 @@
 
 namespace veltrane
 {
+/** The message-thread timer that hands latency changes and changed values to the host.
+    Hosts may destroy a processor on their own thread just as the message thread is about to
+    call the timer (JUCE picks a timer under its lock and calls it after releasing the lock),
+    so the timer outlives its processor until the message thread has moved on. */
+struct VeltraneProcessor::Announcer final : juce::Timer
+{
+    explicit Announcer (VeltraneProcessor& p) : owner (&p) { startTimer (50); }
+
+    void timerCallback() override
+    {
+        std::lock_guard<std::mutex> lock (ownerMutex);
+        if (owner != nullptr)
+        {
+            owner->publishPendingLatency();
+            owner->publishChangedParameters();
+        }
+    }
+
+    /** Detaches the processor (waiting for a callback under way) and deletes the timer on
+        the message thread, after the message it may be dispatching now. */
+    static void release (Announcer* a)
+    {
+        {
+            std::lock_guard<std::mutex> lock (a->ownerMutex);
+            a->owner = nullptr;
+        }
+        a->stopTimer();
+        auto* messages = juce::MessageManager::getInstanceWithoutCreating();
+        if (messages == nullptr || messages->isThisTheMessageThread())
+        {
+            delete a;
+            return;
+        }
+        std::shared_ptr<Announcer> later (a);
+        juce::MessageManager::callAsync ([later] {});
+    }
+
+    std::mutex ownerMutex;
+    VeltraneProcessor* owner;
+};
+
 VeltraneProcessor::VeltraneProcessor (const PluginIdentity& identityIn, const ParameterInfo* tableIn, int countIn)
     : juce::AudioProcessor (BusesProperties()
                                 .withInput ("Input", juce::AudioChannelSet::stereo(), true)
@@ -33,13 +74,23 @@ VeltraneProcessor::VeltraneProcessor (const PluginIdentity& identityIn, const Pa
     for (int w = 0; w < changedWords; ++w)
         changedBits[(size_t) w].store (0, std::memory_order_relaxed);
     // JUCE's LV2 wrapper declares every parameter at its default and hears of a value only
-    // when the plug-in announces it; the construction values differ from some defaults.
+    // when the plug-in announces it; the construction values differ from some defaults. The
+    // values are announced once a host runs the plug-in: hosts that instantiate a plug-in only
+    // to look at it destroy it right away, and JUCE's wrapper stops listening then without
+    // waiting for the message thread.
     if (wrapperType == wrapperType_LV2)
-        markAllChanged();
-    startTimer (50);
+        announceAllOnceRunning.store (true, std::memory_order_relaxed);
+    announcer = new Announcer (*this);
 }
 
-VeltraneProcessor::~VeltraneProcessor() { stopTimer(); }
+void VeltraneProcessor::setNonRealtime (bool isNonRealtime) noexcept
+{
+    juce::AudioProcessor::setNonRealtime (isNonRealtime);
+    if (announceAllOnceRunning.exchange (false, std::memory_order_relaxed))
+        markAllChanged();
+}
+
+VeltraneProcessor::~VeltraneProcessor() { Announcer::release (announcer); }
 
 float VeltraneProcessor::getParameter (int i) { return isValidIndex (i) ? param (i) : 0.0f; }
 
@@ -165,6 +216,7 @@ void VeltraneProcessor::markAllChanged() noexcept
 
 void VeltraneProcessor::publishChangedParameters()
 {
+    std::lock_guard<std::mutex> lock (publishMutex);
     for (int w = 0; w < changedWords; ++w)
     {
         std::uint64_t bits = changedBits[(size_t) w].exchange (0, std::memory_order_acquire);
@@ -179,6 +231,7 @@ void VeltraneProcessor::publishChangedParameters()
 
 void VeltraneProcessor::publishPendingLatency()
 {
+    std::lock_guard<std::mutex> lock (publishMutex);
     const int wanted = getReportedLatency();
     if (wanted != getLatencySamples())
         setLatencySamples (wanted);

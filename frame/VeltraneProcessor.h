@@ -17,7 +17,7 @@ namespace veltrane
 /** The processor base of the suite: the parameter table with its normalized and scaled
     forms, the fixed answers every plug-in gives its host, the saved-state format and
     latency reports that the audio thread can make without calling into the host. */
-class VeltraneProcessor : public juce::AudioProcessor, private juce::Timer
+class VeltraneProcessor : public juce::AudioProcessor
 {
 public:
     VeltraneProcessor (const PluginIdentity& identity, const ParameterInfo* table, int count);
@@ -71,6 +71,9 @@ public:
     bool hasEditor() const override { return true; }
     bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
 
+    /** Also where the LV2 wrapper's first run() tells the processor that a host plays it. */
+    void setNonRealtime (bool isNonRealtime) noexcept override;
+
     void getStateInformation (juce::MemoryBlock& destination) override;
     void setStateInformation (const void* data, int sizeInBytes) override;
 
@@ -81,10 +84,10 @@ public:
     void reportLatency (int samples) noexcept { pendingLatency.store (samples, std::memory_order_relaxed); }
     /** The latency last asked for by the processing (samples). */
     int getReportedLatency() const noexcept { return pendingLatency.load (std::memory_order_relaxed); }
-    /** Hands a pending latency change to the host; called by a message-thread timer. */
+    /** Hands a pending latency change to the host; called every 50 ms on the message thread. */
     void publishPendingLatency();
     /** Tells the host and every listener the current value of each parameter the processing
-        changed since the last call; called by the same message-thread timer. */
+        changed since the last call; called with the latency report. */
     void publishChangedParameters();
 
 protected:
@@ -99,11 +102,7 @@ protected:
     const PluginIdentity identity;
 
 private:
-    void timerCallback() override
-    {
-        publishPendingLatency();
-        publishChangedParameters();
-    }
+    struct Announcer;
     void markChanged (int i) noexcept;
     void markAllChanged() noexcept;
 
@@ -115,6 +114,9 @@ private:
     // One bit per parameter changed by the processing and not yet announced.
     std::unique_ptr<std::atomic<std::uint64_t>[]> changedBits;
     int changedWords = 0;
+    std::mutex publishMutex;        // a constructor's own latency report and the timer's
+    Announcer* announcer = nullptr; // released, not deleted, with the processor
+    std::atomic<bool> announceAllOnceRunning { false };
 
     mutable std::mutex presetMutex;
     juce::String presetName;

@@ -205,13 +205,17 @@ TEST (ParameterModel, ValuesTheProcessingSetsReachTheHostOnceFromTheMessageThrea
     p.removeListener (&ear);
 }
 
-TEST (ParameterModel, LV2HostsHearEveryValueAfterConstructionAndStateRestore)
+TEST (ParameterModel, LV2HostsHearEveryValueOnceRunningAndAfterStateRestore)
 {
     juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_LV2);
     TestProcessor p;
     juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
     HostEar ear;
     p.addListener (&ear);
+    // Told once a host runs it (JUCE's LV2 wrapper calls setNonRealtime from every run).
+    p.publishChangedParameters();
+    EXPECT_TRUE (ear.heard.empty());
+    p.setNonRealtime (false);
     p.publishChangedParameters();
     ASSERT_EQ (ear.heard.size(), 4u);
     for (int i = 0; i < 4; ++i)
