@@ -7,6 +7,50 @@
 
 namespace veltrane
 {
+/** The message-thread timer that hands latency changes and changed values to the host.
+    Hosts may destroy a processor on their own thread just as the message thread is about to
+    call the timer (JUCE picks a timer under its lock and calls it after releasing the lock),
+    so the timer outlives its processor until the message thread has moved on. */
+struct VeltraneProcessor::Announcer final : juce::Timer
+{
+    explicit Announcer (VeltraneProcessor& p) : owner (&p) { startTimer (50); }
+
+    void timerCallback() override
+    {
+        std::lock_guard<std::mutex> lock (ownerMutex);
+        if (owner != nullptr)
+        {
+            owner->publishPendingLatency();
+            owner->publishChangedParameters();
+            if (ticks)
+                owner->messageThreadTick();
+        }
+    }
+
+    /** Detaches the processor (waiting for a callback under way) and deletes the timer on
+        the message thread, after the message it may be dispatching now. */
+    static void release (Announcer* a)
+    {
+        {
+            std::lock_guard<std::mutex> lock (a->ownerMutex);
+            a->owner = nullptr;
+        }
+        a->stopTimer();
+        auto* messages = juce::MessageManager::getInstanceWithoutCreating();
+        if (messages == nullptr || messages->isThisTheMessageThread())
+        {
+            delete a;
+            return;
+        }
+        std::shared_ptr<Announcer> later (a);
+        juce::MessageManager::callAsync ([later] {});
+    }
+
+    std::mutex ownerMutex;
+    VeltraneProcessor* owner;
+    bool ticks = true; // the owner's own tick is called (under ownerMutex)
+};
+
 VeltraneProcessor::VeltraneProcessor (const PluginIdentity& identityIn, const ParameterInfo* tableIn, int countIn)
     : juce::AudioProcessor (BusesProperties()
                                 .withInput ("Input", juce::AudioChannelSet::stereo(), true)
@@ -30,10 +74,34 @@ VeltraneProcessor::VeltraneProcessor (const PluginIdentity& identityIn, const Pa
         params.push_back (p);
         addParameter (p);
     }
-    startTimer (50);
+    changedWords = (count + 63) / 64;
+    changedBits.reset (new std::atomic<std::uint64_t>[(size_t) changedWords]);
+    for (int w = 0; w < changedWords; ++w)
+        changedBits[(size_t) w].store (0, std::memory_order_relaxed);
+    // JUCE's LV2 wrapper declares every parameter at its default and hears of a value only
+    // when the plug-in announces it; the construction values differ from some defaults. The
+    // values are announced once a host runs the plug-in: hosts that instantiate a plug-in only
+    // to look at it destroy it right away, and JUCE's wrapper stops listening then without
+    // waiting for the message thread.
+    if (wrapperType == wrapperType_LV2)
+        announceAllOnceRunning.store (true, std::memory_order_relaxed);
+    announcer = new Announcer (*this);
 }
 
-VeltraneProcessor::~VeltraneProcessor() { stopTimer(); }
+void VeltraneProcessor::setNonRealtime (bool isNonRealtime) noexcept
+{
+    juce::AudioProcessor::setNonRealtime (isNonRealtime);
+    if (announceAllOnceRunning.exchange (false, std::memory_order_relaxed))
+        markAllChanged();
+}
+
+VeltraneProcessor::~VeltraneProcessor() { Announcer::release (announcer); }
+
+void VeltraneProcessor::endMessageThreadTicks()
+{
+    std::lock_guard<std::mutex> lock (announcer->ownerMutex);
+    announcer->ticks = false;
+}
 
 float VeltraneProcessor::getParameter (int i) { return isValidIndex (i) ? param (i) : 0.0f; }
 
@@ -162,10 +230,52 @@ void VeltraneProcessor::setStateInformation (const void* data, int sizeInBytes)
     setPresetName (restored->presetName);
     for (int i = 0; i < count; ++i)
         setParameter (i, restored->values[(size_t) i]);
+    // LV2 hosts keep no copy of the values in the plug-in's state; they learn them here.
+    if (wrapperType == wrapperType_LV2)
+        markAllChanged();
+}
+
+void VeltraneProcessor::setParameterFromProcessing (int i, float p) noexcept
+{
+    if (! isValidIndex (i))
+        return;
+    auto& value = params[(size_t) i]->value;
+    const float old = value.load (std::memory_order_relaxed);
+    value.store (p, std::memory_order_relaxed);
+    // Unchanged values (a tempo followed block after block) are not announced again.
+    if (! (old == p))
+        markChanged (i);
+}
+
+void VeltraneProcessor::markChanged (int i) noexcept
+{
+    changedBits[(size_t) (i / 64)].fetch_or (std::uint64_t { 1 } << (i % 64), std::memory_order_release);
+}
+
+void VeltraneProcessor::markAllChanged() noexcept
+{
+    for (int i = 0; i < count; ++i)
+        markChanged (i);
+}
+
+void VeltraneProcessor::publishChangedParameters()
+{
+    std::lock_guard<std::mutex> lock (publishMutex);
+    for (int w = 0; w < changedWords; ++w)
+    {
+        std::uint64_t bits = changedBits[(size_t) w].exchange (0, std::memory_order_acquire);
+        for (int b = 0; bits != 0; ++b, bits >>= 1)
+            if ((bits & 1) != 0)
+            {
+                auto* p = params[(size_t) (w * 64 + b)];
+                p->sendValueChangedMessageToListeners (p->getValue());
+            }
+    }
 }
 
 void VeltraneProcessor::publishPendingLatency()
 {
+    std::lock_guard<std::mutex> lock (publishMutex);
     const int wanted = getReportedLatency();
     if (wanted != getLatencySamples())
         setLatencySamples (wanted);

@@ -7,6 +7,8 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <atomic>
+#include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -15,7 +17,7 @@ namespace veltrane
 /** The processor base of the suite: the parameter table with its normalized and scaled
     forms, the fixed answers every plug-in gives its host, the saved-state format and
     latency reports that the audio thread can make without calling into the host. */
-class VeltraneProcessor : public juce::AudioProcessor, private juce::Timer
+class VeltraneProcessor : public juce::AudioProcessor
 {
 public:
     VeltraneProcessor (const PluginIdentity& identity, const ParameterInfo* table, int count);
@@ -73,6 +75,9 @@ public:
     bool hasEditor() const override { return true; }
     bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
 
+    /** Also where the LV2 wrapper's first run() tells the processor that a host plays it. */
+    void setNonRealtime (bool isNonRealtime) noexcept override;
+
     void getStateInformation (juce::MemoryBlock& destination) override;
     void setStateInformation (const void* data, int sizeInBytes) override;
 
@@ -91,8 +96,11 @@ public:
     void reportLatency (int samples) noexcept { pendingLatency.store (samples, std::memory_order_relaxed); }
     /** The latency last asked for by the processing (samples). */
     int getReportedLatency() const noexcept { return pendingLatency.load (std::memory_order_relaxed); }
-    /** Hands a pending latency change to the host; called by a message-thread timer. */
+    /** Hands a pending latency change to the host; called every 50 ms on the message thread. */
     void publishPendingLatency();
+    /** Tells the host and every listener the current value of each parameter the processing
+        changed since the last call; called with the latency report. */
+    void publishChangedParameters();
 
 protected:
     bool isValidIndex (int i) const noexcept { return i >= 0 && i < count; }
@@ -102,23 +110,35 @@ protected:
     float valueShowing (int i, float p, const juce::String& wanted) const;
     /** The parameter's value as the audio thread polls it. */
     float param (int i) const noexcept { return params[(size_t) i]->value.load (std::memory_order_relaxed); }
-    /** Called every 50 ms on the message thread, after the latency is handed on. */
+    /** Stores a value the processing chose itself (audio thread): no call into the host
+        here; a change is marked and announced later from the message thread, so a burst
+        of changes reaches the host as one. */
+    void setParameterFromProcessing (int i, float p) noexcept;
+    /** Called every 50 ms on the message thread, after the latency and the changed values
+        are handed on. */
     virtual void messageThreadTick() {}
+    /** Stops the calls of messageThreadTick (waiting for one under way); a derived
+        processor whose tick uses its own members calls it first in its destructor. */
+    void endMessageThreadTicks();
 
     const PluginIdentity identity;
 
 private:
-    void timerCallback() override
-    {
-        publishPendingLatency();
-        messageThreadTick();
-    }
+    struct Announcer;
+    void markChanged (int i) noexcept;
+    void markAllChanged() noexcept;
 
     const ParameterInfo* const table;
     const int count;
     std::vector<Parameter*> params; // owned by the AudioProcessor
     std::vector<juce::String> names;
     std::atomic<int> pendingLatency { 0 };
+    // One bit per parameter changed by the processing and not yet announced.
+    std::unique_ptr<std::atomic<std::uint64_t>[]> changedBits;
+    int changedWords = 0;
+    std::mutex publishMutex;        // a constructor's own latency report and the timer's
+    Announcer* announcer = nullptr; // released, not deleted, with the processor
+    std::atomic<bool> announceAllOnceRunning { false };
 
     mutable std::mutex presetMutex;
     juce::String presetName;

@@ -145,7 +145,7 @@ void DurafoldAudioProcessor::applyParameters (double tempo) noexcept
     auto value = [] (int i, float p) { return finiteOr (p, durafold::parameterTable()[i].initial); };
 
     if (value (tempolockParam, param (tempolockParam)) > 0.5f && tempo > 0.0)
-        setParameter (rateParam, (std::log10 ((float) tempo / 60.0f) + 0.60206f) * 0.830482f);
+        setParameterFromProcessing (rateParam, (std::log10 ((float) tempo / 60.0f) + 0.60206f) * 0.830482f);
 
     const float shape = value (windowParam, param (windowParam));
     const float bands = value (bandsParam, param (bandsParam));

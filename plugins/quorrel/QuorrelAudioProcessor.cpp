@@ -59,7 +59,8 @@ void QuorrelAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
     if (resetPending)
     {
         resetPending = false;
-        setParameter (phaseresetParam, 0.0f); // the host is not told: a momentary trigger
+        // A momentary trigger: the host's switch springs back with the plug-in's.
+        setParameterFromProcessing (phaseresetParam, 0.0f);
     }
     const float inG = param (ingainParam);
     if (appliedInGain.update (inG))

@@ -67,7 +67,11 @@ RevolvaAudioProcessor::RevolvaAudioProcessor()
     reportLatency (0);
 }
 
-RevolvaAudioProcessor::~RevolvaAudioProcessor() = default;
+RevolvaAudioProcessor::~RevolvaAudioProcessor()
+{
+    // The message thread's tick adopts loaded layers; it must not run into a half-destroyed processor.
+    endMessageThreadTicks();
+}
 
 float RevolvaAudioProcessor::scaledFromNormalized (int i, float p) const
 {
@@ -216,7 +220,7 @@ void RevolvaAudioProcessor::handleMidi (const juce::MidiBuffer& midi, std::int64
                 if (splitMode && l != channel)
                     continue;
                 layers[l].note = d1;
-                setParameter (pitch1Param + l, v);
+                setParameterFromProcessing (pitch1Param + l, v);
                 startLayer (layers[l], now);
             }
         }
@@ -272,7 +276,7 @@ void RevolvaAudioProcessor::playSwitches (std::int64_t now) noexcept
             releaseLayer (layers[l], now);
         else
         {
-            setParameter (pitch1Param + l, (float) (layers[l].note - 24) * oneOver72);
+            setParameterFromProcessing (pitch1Param + l, (float) (layers[l].note - 24) * oneOver72);
             startLayer (layers[l], now);
         }
     }
@@ -292,7 +296,7 @@ void RevolvaAudioProcessor::updateTempo() noexcept
                 {
                     const double t = *bpm;
                     if (t > 0.0 && std::isfinite (t))
-                        setParameter (bpmParam, (std::log2 ((float) (t * 0.01666666753590107) * 60.0f) - log2Of30) * 0.25f);
+                        setParameterFromProcessing (bpmParam, (std::log2 ((float) (t * 0.01666666753590107) * 60.0f) - log2Of30) * 0.25f);
                 }
             }
         }
@@ -316,7 +320,7 @@ void RevolvaAudioProcessor::updateTempo() noexcept
             if (! (stretchFactor <= 1.0e6f))
                 stretchFactor = 1.0e6f;
             lastApplied[stretchParam].set (std::log10 (stretchFactor) * 0.5f);
-            setParameter (stretchParam, lastApplied[stretchParam].value());
+            setParameterFromProcessing (stretchParam, lastApplied[stretchParam].value());
         }
     }
     tempoKnown = true;
@@ -439,7 +443,7 @@ void RevolvaAudioProcessor::recordLayers (const juce::AudioBuffer<float>& buffer
             layer.waveDirty.store (1, std::memory_order_relaxed);
             if (layer.writePosition >= LoopLayer::layerLength)
             {
-                setParameter (ri, 0.0f);
+                setParameterFromProcessing (ri, 0.0f);
                 lastApplied[ri].set (0.0f);
                 break;
             }

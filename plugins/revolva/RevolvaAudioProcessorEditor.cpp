@@ -181,7 +181,8 @@ void RevolvaAudioProcessorEditor::loadSoundFile (int layer)
     // either way the message thread keeps running while it is open.
     chooser = std::make_unique<juce::FileChooser> ("Please select the sound you want to load...",
                                                    juce::File::getSpecialLocation (juce::File::userHomeDirectory),
-                                                   "*.wav;*.WAV;*.aiff;*.aif",
+                                                   "*.wav;*.WAV;*.wave;*.aiff;*.aif;*.aifc;*.au;*.snd;*.flac;*.ogg;*.oga;"
+                                                   "*.opus;*.mp3;*.w64;*.caf",
                                                    juce::FileChooser::isPlatformDialogAvailable());
     chooser->launchAsync (juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles,
                           [answer] (const juce::FileChooser& fc) { answer (fc.getResult()); });

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include <sndfile.h>
+
 namespace
 {
 constexpr std::uint32_t nullType = VELSoundFile::code ("NULL");
@@ -94,6 +96,9 @@ void VELSoundFile::close()
     if (fileHandle != nullptr)
         std::fclose (fileHandle);
     fileHandle = nullptr;
+    if (libraryHandle != nullptr)
+        sf_close (libraryHandle);
+    libraryHandle = nullptr;
     isOpen = false;
 }
 
@@ -109,12 +114,47 @@ int VELSoundFile::open (const char* path)
     fileType = nullType;
     readPosition = 0;
     blockFrames = 0;
-    if (identify (path) != 0)
+    containerKnown = false;
+    encodingRefused = false;
+    if (identify (path) == 0)
     {
-        close();
+        isOpen = true;
+        return 0;
+    }
+    const bool libraryMayRead = fileType != code ("SDII") && (! containerKnown || encodingRefused);
+    close();
+    if (libraryMayRead && openWithLibrary (path) == 0)
+    {
+        isOpen = true;
+        return 0;
+    }
+    return -1;
+}
+
+int VELSoundFile::openWithLibrary (const char* path)
+{
+    SF_INFO info {};
+    SNDFILE* h = sf_open (path, SFM_READ, &info);
+    if (h == nullptr)
+        return -1;
+    // An unknown length (a stream) or an implausible layout is refused like a damaged header.
+    if (info.channels <= 0 || (std::uint32_t) info.channels > maxChannels || info.frames < 0
+        || info.frames == SF_COUNT_MAX || info.samplerate <= 0)
+    {
+        sf_close (h);
         return -1;
     }
-    isOpen = true;
+    libraryHandle = h;
+    libraryPosition = 0;
+    fileType = code ("SNDF");
+    sampleFormat = code ("fl32");
+    bitsPerSample = 32;
+    sampleRate = info.samplerate;
+    channelCount = (std::uint32_t) info.channels;
+    frameCount = info.frames;
+    dataStart = 0;
+    dataBytes = frameCount * (std::int64_t) channelCount * 4;
+    dataEnd = dataBytes;
     return 0;
 }
 
@@ -168,6 +208,7 @@ int VELSoundFile::ReadWaveHeader()
     std::uint8_t h[22];
     if (! readAt (0, h, 12) || std::memcmp (h, "RIFF", 4) != 0 || std::memcmp (h + 8, "WAVE", 4) != 0)
         return -1;
+    containerKnown = true;
 
     bool haveFormat = false, haveData = false;
     std::int64_t offset = 12;
@@ -200,17 +241,17 @@ int VELSoundFile::ReadWaveHeader()
                         case 16: sampleFormat = code ("si16"); break;
                         case 24: sampleFormat = code ("si24"); break;
                         case 32: sampleFormat = code ("si32"); break;
-                        default: return -1;
+                        default: encodingRefused = true; return -1;
                     }
                     next = offset + (std::int64_t) size + 8;
                     break;
                 }
-                case 2: sampleFormat = code ("msad"); bitsPerSample = 4; return -1;
-                case 17: sampleFormat = code ("imad"); bitsPerSample = 4; return -1;
-                case 257: sampleFormat = code ("mu08"); bitsPerSample = 8; return -1;
-                case 258: sampleFormat = code ("al08"); bitsPerSample = 8; return -1;
-                case 259: sampleFormat = code ("ibad"); bitsPerSample = 4; return -1;
-                default: return -1;
+                case 2: sampleFormat = code ("msad"); bitsPerSample = 4; encodingRefused = true; return -1;
+                case 17: sampleFormat = code ("imad"); bitsPerSample = 4; encodingRefused = true; return -1;
+                case 257: sampleFormat = code ("mu08"); bitsPerSample = 8; encodingRefused = true; return -1;
+                case 258: sampleFormat = code ("al08"); bitsPerSample = 8; encodingRefused = true; return -1;
+                case 259: sampleFormat = code ("ibad"); bitsPerSample = 4; encodingRefused = true; return -1;
+                default: encodingRefused = true; return -1; // float, extensible and others
             }
             haveFormat = true;
         }
@@ -251,6 +292,7 @@ int VELSoundFile::ReadAIFFHeader()
     std::uint8_t h[26];
     if (! readAt (0, h, 12) || std::memcmp (h, "FORM", 4) != 0 || std::memcmp (h + 8, "AIFF", 4) != 0)
         return -1;
+    containerKnown = true;
 
     bool haveCommon = false, haveSound = false;
     std::int64_t offset = 12;
@@ -272,7 +314,10 @@ int VELSoundFile::ReadAIFFHeader()
                 return -1;
             sampleFormat = formatForSize (bitsPerSample);
             if (sampleFormat == 0)
+            {
+                encodingRefused = true;
                 return -1;
+            }
             dataBytes = (std::int64_t) bitsPerSample * frameCount * (std::int64_t) channelCount / 8;
             // The common chunk is taken at its standard size whatever its size field says.
             next = offset + 26;
@@ -303,6 +348,7 @@ int VELSoundFile::ReadAIFCHeader()
     std::uint8_t h[commonBytes];
     if (! readAt (0, h, 12) || std::memcmp (h, "FORM", 4) != 0 || std::memcmp (h + 8, "AIFC", 4) != 0)
         return -1;
+    containerKnown = true;
 
     bool haveCommon = false, haveSound = false;
     std::int64_t offset = 12;
@@ -335,7 +381,10 @@ int VELSoundFile::ReadAIFCHeader()
                 sampleFormat = formatForSize (sampleSize);
                 bitsPerSample = sampleSize;
                 if (sampleFormat == 0)
+                {
+                    encodingRefused = true;
                     return -1;
+                }
             }
             else if (type == code ("in08") || type == code ("in16") || type == code ("in24") || type == code ("in32"))
             {
@@ -347,12 +396,15 @@ int VELSoundFile::ReadAIFCHeader()
                 sampleFormat = code ("fl32");
                 bitsPerSample = 32;
             }
-            else if (type == code ("ulaw")) { sampleFormat = code ("mu08"); bitsPerSample = 8; return -1; }
-            else if (type == code ("alaw")) { sampleFormat = code ("al08"); bitsPerSample = 8; return -1; }
-            else if (type == code ("ADP4")) { sampleFormat = code ("msad"); bitsPerSample = 4; return -1; }
-            else if (type == code ("ima4")) { sampleFormat = code ("imad"); bitsPerSample = 4; return -1; }
             else
+            {
+                if (type == code ("ulaw")) { sampleFormat = code ("mu08"); bitsPerSample = 8; }
+                else if (type == code ("alaw")) { sampleFormat = code ("al08"); bitsPerSample = 8; }
+                else if (type == code ("ADP4")) { sampleFormat = code ("msad"); bitsPerSample = 4; }
+                else if (type == code ("ima4")) { sampleFormat = code ("imad"); bitsPerSample = 4; }
+                encodingRefused = true;
                 return -1;
+            }
             dataBytes = frameCount * (std::int64_t) bitsPerSample * (std::int64_t) channelCount / 8;
             next = offset + (std::int64_t) size + 8;
             haveCommon = true;
@@ -380,17 +432,18 @@ int VELSoundFile::ReadSunHeader()
     std::uint8_t h[24];
     if (! readAt (0, h, 24) || std::memcmp (h, ".snd", 4) != 0)
         return -1;
+    containerKnown = true;
     const std::int32_t offsetField = (std::int32_t) be32 (h + 4);
     switch (be32 (h + 12))
     {
-        case 1: sampleFormat = code ("mu08"); bitsPerSample = 8; return -1;
+        case 1: sampleFormat = code ("mu08"); bitsPerSample = 8; encodingRefused = true; return -1;
         case 2: sampleFormat = code ("si08"); bitsPerSample = 8; break;
         case 3: sampleFormat = code ("si16"); bitsPerSample = 16; break;
         case 4: sampleFormat = code ("si24"); bitsPerSample = 24; break;
         case 5: sampleFormat = code ("si32"); bitsPerSample = 32; break;
         case 6: sampleFormat = code ("fl32"); bitsPerSample = 32; break;
-        case 27: sampleFormat = code ("al08"); bitsPerSample = 8; return -1;
-        default: return -1;
+        case 27: sampleFormat = code ("al08"); bitsPerSample = 8; encodingRefused = true; return -1;
+        default: encodingRefused = true; return -1;
     }
     sampleRate = (std::int32_t) be32 (h + 16);
     channelCount = be32 (h + 20);
@@ -415,6 +468,30 @@ void VELSoundFile::ReadFloatBlock (float* out)
         readPosition = frameCount;
     if (readPosition < 0)
         readPosition = 0;
+
+    if (libraryHandle != nullptr)
+    {
+        blockFrames = framesPerBlock;
+        const std::int64_t n = std::min (frameCount - readPosition, framesPerBlock);
+        if (n <= 0)
+            return;
+        // Sequential blocks need no seek (costly in compressed formats).
+        if (readPosition != libraryPosition)
+        {
+            libraryPosition = sf_seek (libraryHandle, (sf_count_t) readPosition, SEEK_SET);
+            if (libraryPosition != readPosition)
+            {
+                libraryPosition = -1;
+                return;
+            }
+        }
+        const sf_count_t m = sf_readf_float (libraryHandle, out, (sf_count_t) n);
+        if (m <= 0)
+            return;
+        libraryPosition += m;
+        readPosition += m;
+        return;
+    }
 
     const bool compressed = sampleFormat == code ("al08") || sampleFormat == code ("ibad") || sampleFormat == code ("imad")
                          || sampleFormat == code ("msad") || sampleFormat == code ("mu08");

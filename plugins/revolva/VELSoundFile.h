@@ -4,9 +4,14 @@
 #include <cstdio>
 #include <vector>
 
+typedef struct sf_private_tag SNDFILE; // libsndfile's handle, as <sndfile.h> declares it
+
 /** Reads RIFF WAVE, AIFF, AIFC and Sun/NeXT sound files as blocks of 8192 interleaved
     32-bit float frames. Header readers return 0 when the attached file is of their
     format and acceptable, -1 otherwise; compressed encodings are recognised and refused.
+    What the own readers refuse for its container or its encoding (float or extensible
+    WAVE, FLAC, Ogg, MP3, W64, CAF, compressed encodings, ...) is then read through
+    libsndfile when that library can; damaged files of the own formats stay refused.
     Plain C++: the loader thread owns the object, the audio thread never touches it. */
 class VELSoundFile
 {
@@ -38,6 +43,11 @@ public:
         back to every reader in turn. Returns the result of the reader that decided. */
     int identify (const char* path);
 
+    /** Attaches the file through libsndfile: 0 when the library reads it (fileType
+        "SNDF", samples delivered as "fl32"), -1 otherwise. */
+    int openWithLibrary (const char* path);
+    bool readByLibrary() const noexcept { return libraryHandle != nullptr; }
+
     int ReadWaveHeader();
     int ReadAIFFHeader();
     int ReadAIFCHeader();
@@ -67,8 +77,14 @@ public:
     std::vector<std::int16_t> shortBuffer;  // one raw block of 16-bit samples
     std::vector<std::uint32_t> wordBuffer;  // one raw block of 24-bit (packed) or 32-bit samples
     std::int64_t blockFrames = 0;           // frames per block once a block was read
+    SNDFILE* libraryHandle = nullptr;       // the file when libsndfile reads it
 
 private:
+    // Why the own readers refused the attached file: only a refused container or
+    // encoding is handed to the library, never a damaged file of a known container.
+    bool containerKnown = false;            // a reader recognised the file's signature
+    bool encodingRefused = false;           // a reader refused the file's sample encoding
+    std::int64_t libraryPosition = 0;       // the library's read position (frames)
     bool readAt (std::int64_t offset, void* dst, std::size_t bytes);
     std::int64_t fileLength();
     std::uint32_t be32 (const std::uint8_t* p) const;

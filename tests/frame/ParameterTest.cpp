@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <thread>
+#include <vector>
 
 using veltrane::Conversion;
 using veltrane::ParameterInfo;
@@ -26,8 +28,33 @@ struct TestProcessor : veltrane::VeltraneProcessor
     void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override {}
     using juce::AudioProcessor::processBlock;
     juce::AudioProcessorEditor* createEditor() override { return nullptr; }
+    /** What a processBlock does when it picks a value itself. */
+    void processingSets (int i, float p) noexcept { setParameterFromProcessing (i, p); }
+};
+
+/** Records what a host hears: index, value and whether it came on the message thread. */
+struct HostEar : juce::AudioProcessorListener
+{
+    struct Heard
+    {
+        int index;
+        float value;
+        bool onMessageThread;
+    };
+    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override
+    {
+        heard.push_back ({ index, value, juce::MessageManager::getInstance()->isThisTheMessageThread() });
+    }
+    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+    std::vector<Heard> heard;
 };
 } // namespace
+
+namespace juce
+{
+// The message loop's own single step (JUCE's Linux message queue).
+bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
+} // namespace juce
 
 TEST (ParameterText, TwoDecimalsRoundHalfAwayFromZero)
 {
@@ -134,4 +161,83 @@ TEST (ParameterModel, LatencyReportsReachTheHostFromTheMessageThread)
     EXPECT_EQ (p.getReportedLatency(), 2048);
     p.publishPendingLatency();
     EXPECT_EQ (p.getLatencySamples(), 2048);
+}
+
+TEST (ParameterModel, ValuesTheProcessingSetsReachTheHostOnceFromTheMessageThread)
+{
+    TestProcessor p;
+    HostEar ear;
+    p.addListener (&ear);
+
+    // A burst from the audio thread: many values for one index, one for another, and a
+    // value equal to the stored one, which is no change.
+    std::thread audio ([&p] {
+        for (int k = 1; k <= 100; ++k)
+            p.processingSets (1, 0.01f * (float) k);
+        p.processingSets (0, 0.125f);
+        p.processingSets (3, 0.25f);
+    });
+    audio.join();
+    EXPECT_TRUE (ear.heard.empty()); // nothing is said on the audio thread
+    EXPECT_FLOAT_EQ (p.getParameter (1), 1.0f);
+
+    // The processor's own timer announces each changed value once, with its latest value.
+    const auto end = juce::Time::getMillisecondCounter() + 1000u;
+    while (ear.heard.size() < 2 && juce::Time::getMillisecondCounter() < end)
+        if (! juce::dispatchNextMessageOnSystemQueue (true))
+            juce::Thread::sleep (1);
+    ASSERT_EQ (ear.heard.size(), 2u);
+    EXPECT_EQ (ear.heard[0].index, 0);
+    EXPECT_FLOAT_EQ (ear.heard[0].value, 0.125f);
+    EXPECT_EQ (ear.heard[1].index, 1);
+    EXPECT_FLOAT_EQ (ear.heard[1].value, 1.0f);
+    for (auto& h : ear.heard)
+        EXPECT_TRUE (h.onMessageThread);
+    p.publishChangedParameters();
+    EXPECT_EQ (ear.heard.size(), 2u);
+
+    // Restoring a state is the host's own act: it is not announced back to a VST3 host.
+    juce::MemoryBlock state;
+    p.getStateInformation (state);
+    p.setStateInformation (state.getData(), (int) state.getSize());
+    p.publishChangedParameters();
+    EXPECT_EQ (ear.heard.size(), 2u);
+    p.removeListener (&ear);
+}
+
+TEST (ParameterModel, LV2HostsHearEveryValueOnceRunningAndAfterStateRestore)
+{
+    juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_LV2);
+    TestProcessor p;
+    juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
+    HostEar ear;
+    p.addListener (&ear);
+    // Told once a host runs it (JUCE's LV2 wrapper calls setNonRealtime from every run).
+    p.publishChangedParameters();
+    EXPECT_TRUE (ear.heard.empty());
+    p.setNonRealtime (false);
+    p.publishChangedParameters();
+    ASSERT_EQ (ear.heard.size(), 4u);
+    for (int i = 0; i < 4; ++i)
+    {
+        EXPECT_EQ (ear.heard[(size_t) i].index, i);
+        EXPECT_FLOAT_EQ (ear.heard[(size_t) i].value, testTable[i].initial) << i;
+    }
+
+    TestProcessor source;
+    source.setParameter (1, 0.75f);
+    juce::MemoryBlock state;
+    source.getStateInformation (state);
+    ear.heard.clear();
+    p.setStateInformation (state.getData(), (int) state.getSize());
+    p.publishChangedParameters();
+    ASSERT_EQ (ear.heard.size(), 4u);
+    EXPECT_FLOAT_EQ (ear.heard[1].value, 0.75f);
+
+    // Bad state changes nothing and announces nothing.
+    ear.heard.clear();
+    p.setStateInformation ("junk", 4);
+    p.publishChangedParameters();
+    EXPECT_TRUE (ear.heard.empty());
+    p.removeListener (&ear);
 }

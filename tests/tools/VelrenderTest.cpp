@@ -1,12 +1,16 @@
 #include "PluginRegistry.h"
 #include "RenderOptions.h"
 #include "Renderer.h"
+#include "SoxFiles.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
 #include <gtest/gtest.h>
 
+#include <sndfile.h>
+
 #include <sstream>
+#include <vector>
 
 namespace
 {
@@ -25,6 +29,22 @@ Result runVelrender (const juce::StringArray& args)
     std::ostringstream out, err;
     const int status = velrender::run (*options, out, err);
     return { status, out.str(), err.str() };
+}
+
+/** Every sample of a sound file as libsndfile reads it, interleaved; empty if unreadable. */
+std::vector<float> samplesOf (const juce::String& file, int* channels = nullptr)
+{
+    SF_INFO info {};
+    SNDFILE* f = sf_open (file.toRawUTF8(), SFM_READ, &info);
+    if (f == nullptr)
+        return {};
+    std::vector<float> all ((size_t) (info.frames * info.channels));
+    const auto got = sf_readf_float (f, all.data(), info.frames);
+    sf_close (f);
+    all.resize ((size_t) (got * info.channels));
+    if (channels != nullptr)
+        *channels = info.channels;
+    return all;
 }
 
 class Velrender : public ::testing::Test
@@ -160,4 +180,74 @@ TEST_F (Velrender, MidiFilesAndTempoAreAccepted)
     const auto bad = path ("bad.mid");
     juce::File (bad).replaceWithText ("not midi");
     EXPECT_EQ (runVelrender ({ "quorrel", "--midi", bad, path ("m2.wav") }).status, 2);
+}
+
+TEST_F (Velrender, ReadsWhatLibsndfileReadsAndWritesFlacByTheOutputsExtension)
+{
+    const auto reference = path ("in.wav"); // the demo signal, 24-bit
+    ASSERT_EQ (runVelrender ({ "quorrel", "--dry", reference }).status, 0);
+    // What a dry render of the WAVE file writes; a lossless copy of it must give the same.
+    ASSERT_EQ (runVelrender ({ "quorrel", "--dry", reference, path ("dry-of-wav.wav") }).status, 0);
+    const auto expected = samplesOf (path ("dry-of-wav.wav"));
+    ASSERT_FALSE (expected.empty());
+
+    veltrane::testing::SoxFolder sox;
+    const std::string ref = reference.toStdString();
+    struct Case
+    {
+        const char* label;
+        std::string input;
+        bool lossless;
+    };
+    const std::vector<Case> cases = {
+        { "FLAC", sox.convert (ref, "in.flac", ""), true },
+        { "IEEE float WAVE", sox.convert (ref, "f.wav", "-e floating-point -b 32"), true },
+        { "W64", sox.convert (ref, "in.w64", ""), true },
+        { "CAF", sox.convert (ref, "in.caf", ""), true },
+        { "Ogg/Vorbis", sox.convert (ref, "in.ogg", ""), false },
+        { "MP3", sox.convert (ref, "in.mp3", ""), false },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.label);
+        ASSERT_FALSE (c.input.empty()) << "sox is needed (tools/deps.sh installs it)";
+        const auto out = path ("dry.wav");
+        const auto r = runVelrender ({ "quorrel", "--dry", juce::String (c.input), out });
+        ASSERT_EQ (r.status, 0) << r.err;
+        const auto got = samplesOf (out);
+        if (c.lossless)
+        {
+            EXPECT_TRUE (got == expected);
+        }
+        else
+        {
+            EXPECT_NEAR ((double) got.size(), (double) expected.size(), 2.0 * 2400.0);
+        }
+    }
+
+    // FLAC out, chosen by the extension: the same 24-bit samples as the WAVE output.
+    ASSERT_EQ (runVelrender ({ "durafold", reference, path ("out.wav") }).status, 0);
+    ASSERT_EQ (runVelrender ({ "durafold", reference, path ("out.FLAC") }).status, 0);
+    int channels = 0;
+    const auto flac = samplesOf (path ("out.FLAC"), &channels);
+    EXPECT_EQ (channels, 2);
+    EXPECT_FALSE (flac.empty());
+    EXPECT_TRUE (flac == samplesOf (path ("out.wav")));
+    SF_INFO info {};
+    SNDFILE* f = sf_open (path ("out.FLAC").toRawUTF8(), SFM_READ, &info);
+    ASSERT_NE (f, nullptr);
+    sf_close (f);
+    EXPECT_EQ (info.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+
+    // FLAC has no float samples; a damaged file is refused; neither writes anything.
+    auto r = runVelrender ({ "quorrel", "--float", reference, path ("x.flac") });
+    EXPECT_EQ (r.status, 2);
+    EXPECT_NE (r.err.find ("--float"), std::string::npos) << r.err;
+    EXPECT_FALSE (juce::File (path ("x.flac")).exists());
+    const juce::File damaged (path ("damaged.flac"));
+    damaged.replaceWithText ("fLaC and then nothing a decoder wants");
+    r = runVelrender ({ "quorrel", damaged.getFullPathName(), path ("y.wav") });
+    EXPECT_EQ (r.status, 2);
+    EXPECT_NE (r.err.find ("cannot read"), std::string::npos) << r.err;
+    EXPECT_FALSE (juce::File (path ("y.wav")).exists());
 }

@@ -20,8 +20,9 @@ juce::String usage()
 {
     return "usage: velrender PLUGIN [options] [INPUT] OUTPUT\n"
            "  PLUGIN             quorrel, tonalith, durafold or revolva\n"
-           "  INPUT              a WAV or AIFF file; omitted: a generated demo signal\n"
-           "  OUTPUT             the WAV file to write\n"
+           "  INPUT              a sound file (WAV, AIFF, FLAC, Ogg, MP3, ... as libsndfile\n"
+           "                     reads them); omitted: a generated demo signal\n"
+           "  OUTPUT             the WAV file to write, or FLAC when it ends in .flac\n"
            "options:\n"
            "  --set NAME=VALUE   parameter in its own units, as the editor shows it\n"
            "  --norm NAME=VALUE  parameter as a normalized value (0..1)\n"
@@ -36,7 +37,7 @@ juce::String usage()
            "  --compensate       remove the reported latency from the output\n"
            "  --block N          host block size (default 512)\n"
            "  --rate R           output sample rate; the input is resampled\n"
-           "  --float            write 32-bit float instead of 24-bit\n"
+           "  --float            write 32-bit float instead of 24-bit (WAV only)\n"
            "  --dry              write the input (or the generated signal) unprocessed\n";
 }
 

@@ -3,6 +3,7 @@
 #include "DemoSignal.h"
 #include "LayerFileTarget.h"
 #include "PluginRegistry.h"
+#include "SoundFiles.h"
 #include "VeltraneProcessor.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
@@ -82,18 +83,27 @@ juce::AudioBuffer<float> readInput (const RenderOptions& o, double& rate)
     const juce::File file = juce::File::getCurrentWorkingDirectory().getChildFile (o.input);
     if (! file.existsAsFile())
         throw Failure { "cannot read " + o.input + ": no such file" };
-    juce::AudioFormatManager formats;
-    formats.registerBasicFormats();
-    std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
-    if (reader == nullptr)
-        throw Failure { "cannot read " + o.input + ": not a sound file this program reads" };
-    if (reader->lengthInSamples > (juce::int64) 1 << 31 || reader->numChannels < 1)
-        throw Failure { "cannot read " + o.input + ": unsupported length or channel count" };
-    const int channels = juce::jmin (2, (int) reader->numChannels);
-    juce::AudioBuffer<float> b (channels, (int) reader->lengthInSamples);
-    if (! reader->read (&b, 0, (int) reader->lengthInSamples, 0, true, channels > 1))
-        throw Failure { "cannot read " + o.input + ": the file is damaged" };
-    rate = reader->sampleRate;
+    juce::AudioBuffer<float> b;
+    juce::String error;
+    // Every format libsndfile reads; JUCE's own WAVE and AIFF readers for what it does not.
+    const auto library = readWithLibrary (file, b, rate, error);
+    if (library == LibraryRead::failed)
+        throw Failure { "cannot read " + o.input + ": " + error };
+    if (library == LibraryRead::notReadable)
+    {
+        juce::AudioFormatManager formats;
+        formats.registerBasicFormats();
+        std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
+        if (reader == nullptr)
+            throw Failure { "cannot read " + o.input + ": not a sound file this program reads" };
+        if (reader->lengthInSamples > (juce::int64) 1 << 31 || reader->numChannels < 1)
+            throw Failure { "cannot read " + o.input + ": unsupported length or channel count" };
+        const int channels = juce::jmin (2, (int) reader->numChannels);
+        b.setSize (channels, (int) reader->lengthInSamples);
+        if (! reader->read (&b, 0, (int) reader->lengthInSamples, 0, true, channels > 1))
+            throw Failure { "cannot read " + o.input + ": the file is damaged" };
+        rate = reader->sampleRate;
+    }
     if (! (rate >= 1000.0 && rate <= 768000.0))
         throw Failure { "cannot read " + o.input + ": implausible sample rate" };
     return b;
@@ -140,11 +150,21 @@ void checkWritable (const juce::String& path)
         throw Failure { "cannot write " + path + ": the folder does not exist or is not writable" };
 }
 
-void writeWav (const juce::String& path, const juce::AudioBuffer<float>& b, double rate, bool asFloat)
+void writeOutput (const juce::String& path, const juce::AudioBuffer<float>& b, double rate, bool asFloat)
 {
     const juce::File target = juce::File::getCurrentWorkingDirectory().getChildFile (path);
     // Written next to the target and renamed at the end, so a failure leaves nothing behind.
     const juce::File temp = target.getSiblingFile ("." + target.getFileName() + ".part");
+    if (wantsFlac (path))
+    {
+        juce::String error;
+        if (! writeFlac (temp, b, rate, error))
+        {
+            temp.deleteFile();
+            throw Failure { "cannot write " + path + ": " + error };
+        }
+    }
+    else
     {
         auto stream = std::make_unique<juce::FileOutputStream> (temp);
         if (! stream->openedOk())
@@ -212,6 +232,8 @@ int run (const RenderOptions& o, std::ostream& out, std::ostream& err)
             resolved.emplace_back (resolveParameter (*vp, a.parameter), &a);
 
         checkWritable (o.output);
+        if (o.floatOutput && wantsFlac (o.output))
+            throw Failure { "FLAC holds integer samples; --float needs a .wav output" };
         if (o.saveStateFile.isNotEmpty())
             checkWritable (o.saveStateFile);
         juce::MemoryBlock state;
@@ -231,7 +253,7 @@ int run (const RenderOptions& o, std::ostream& out, std::ostream& err)
 
         if (o.dry)
         {
-            writeWav (o.output, input, rate, o.floatOutput);
+            writeOutput (o.output, input, rate, o.floatOutput);
             return 0;
         }
 
@@ -333,7 +355,7 @@ int run (const RenderOptions& o, std::ostream& out, std::ostream& err)
                 shifted.copyFrom (c, 0, output, c, latency, total - latency);
             output = std::move (shifted);
         }
-        writeWav (o.output, output, rate, o.floatOutput);
+        writeOutput (o.output, output, rate, o.floatOutput);
         if (o.saveStateFile.isNotEmpty())
         {
             juce::MemoryBlock saved;

@@ -169,10 +169,23 @@ TEST (QuorrelProcessor, PhaseResetIsMomentary)
     q.processBlock (b, m);
     EXPECT_TRUE (q.resetPending);
     EXPECT_FLOAT_EQ (q.accumulatedPhase[1][9], 9.0f * q.pi * 0.25f);
+    struct Ear : juce::AudioProcessorListener
+    {
+        void audioProcessorParameterChanged (juce::AudioProcessor*, int i, float v) override { heard.emplace_back (i, v); }
+        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+        std::vector<std::pair<int, float>> heard;
+    } ear;
+    q.addListener (&ear);
     q.processBlock (b, m);
     EXPECT_EQ (q.getParameter (QuorrelAudioProcessor::phaseresetParam), 0.0f);
     q.processBlock (b, m);
     EXPECT_FALSE (q.resetPending);
+    // The host's switch springs back too, told from the message thread.
+    EXPECT_TRUE (ear.heard.empty());
+    q.publishChangedParameters();
+    ASSERT_EQ (ear.heard.size(), 1u);
+    EXPECT_EQ (ear.heard[0], std::make_pair ((int) QuorrelAudioProcessor::phaseresetParam, 0.0f));
+    q.removeListener (&ear);
 }
 
 TEST (QuorrelProcessor, BandsChangeResizesAndReportsLatency)

@@ -1,5 +1,6 @@
 #include "RevolvaTestRig.h"
 #include "SoundFileWriter.h"
+#include "SoxFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +8,12 @@
 #include <chrono>
 #include <cstdint>
 #include <cmath>
+#include <functional>
+#include <map>
 #include <thread>
 
 using namespace revolvatest;
+using veltrane::testing::SoxFolder;
 using P = RevolvaAudioProcessor;
 
 TEST (RevolvaParameters, NamesRangesAndTexts)
@@ -190,6 +194,66 @@ TEST (RevolvaTempo, TempoChangesScaleTheStretchAndTheHostTempoIsFollowedWhenLock
     r.p->setPlayHead (nullptr);
     r.block (64);
     EXPECT_NEAR (r.p->getParameter (P::bpmParam), 0.25f, 1e-6f);
+}
+
+namespace
+{
+/** What a host hears when the processor announces the values it changed itself. */
+struct Announcements : juce::AudioProcessorListener
+{
+    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override { heard[index] = value; }
+    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+    std::map<int, float> heard;
+};
+} // namespace
+
+TEST (RevolvaHost, EveryValueTheProcessingChangesIsAnnounced)
+{
+    struct Case
+    {
+        const char* label;
+        std::function<void (Rig&, FakeHead&)> run;
+        std::map<int, float> expected;
+    };
+    const float pitchOf74 = (74 - 24) * 0.013888889f;
+    const std::vector<Case> cases = {
+        { "a note sets every layer's pitch",
+          [] (Rig& r, FakeHead&) { r.note (0x90, 74, 100); r.block (64); },
+          { { P::pitch1Param, pitchOf74 }, { P::pitch1Param + 1, pitchOf74 }, { P::pitch1Param + 2, pitchOf74 }, { P::pitch1Param + 3, pitchOf74 } } },
+        { "in split mode a note sets its channel's layer",
+          [] (Rig& r, FakeHead&) { r.p->setParameter (P::layerParam, 1.0f); r.note (0x92, 74, 100); r.block (64); },
+          { { P::pitch1Param + 2, pitchOf74 } } },
+        { "a play switch snaps the pitch to its semitone",
+          [] (Rig& r, FakeHead&) { r.p->setParameter (P::pitch1Param, 0.6f); r.block (64); r.p->setParameter (P::play1Param, 1.0f); r.block (64); },
+          { { P::pitch1Param, (67 - 24) * 0.013888889f } } },
+        { "the host tempo sets bpm and rescales the stretch",
+          [] (Rig& r, FakeHead& head) { head.bpm = 60.0; r.p->setPlayHead (&head); r.p->setParameter (P::bpmlockParam, 1.0f); r.block (64); },
+          { { P::bpmParam, 0.25f }, { P::stretchParam, std::log10 (2.0f * std::sqrt (10.0f)) * 0.5f } } },
+        { "a full layer turns its record switch off",
+          [] (Rig& r, FakeHead&) { r.p->setParameter (P::record1Param + 1, 1.0f); for (int k = 0; k < 1 + LoopLayer::layerLength / 512; ++k) r.block (512); },
+          { { P::record1Param + 1, 0.0f } } },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.label);
+        Rig r;
+        FakeHead head;
+        r.block (64);
+        Announcements ear;
+        r.p->addListener (&ear);
+        c.run (r, head);
+        EXPECT_TRUE (ear.heard.empty()); // nothing reaches the host from the audio thread
+        r.p->publishChangedParameters();
+        EXPECT_EQ (ear.heard.size(), c.expected.size());
+        for (auto [index, value] : c.expected)
+        {
+            ASSERT_EQ (ear.heard.count (index), 1u) << r.p->getParameterName (index);
+            EXPECT_NEAR (ear.heard[index], value, 1e-6f) << r.p->getParameterName (index);
+            EXPECT_EQ (ear.heard[index], r.p->getParameter (index));
+        }
+        r.p->setPlayHead (nullptr);
+        r.p->removeListener (&ear);
+    }
 }
 
 TEST (RevolvaLoop, SpansQuantiseToWholeBeats)
@@ -531,4 +595,44 @@ TEST (RevolvaLoading, BlocksStartingDuringAnAdoptionNeverSeeAHalfSwappedLayer)
     // Each layer ends as its last request left it.
     for (int l = 0; l < 4; ++l)
         EXPECT_EQ (r.p->layers[l].leftBuffer[9], loaded[l] ? frameValue (9) : 0.0f) << "layer " << l;
+}
+
+TEST (RevolvaLoading, FilesTheLibraryReadsFollowTheSameFilePositionRules)
+{
+    // 12 s: longer than a layer, so "filepos" picks the span.
+    SoxFolder sox;
+    const std::string aiff = sox.make ("long.aiff", "-n -r 48000 -c 2 -b 24 {out} synth 12 sine 110:880 sine 300 gain -6");
+    ASSERT_FALSE (aiff.empty()) << "sox is needed (tools/deps.sh installs it)";
+    const std::string flac = sox.convert (aiff, "long.flac", "");
+    ASSERT_FALSE (flac.empty());
+    Bytes damagedBytes { 'f', 'L', 'a', 'C' };
+    damagedBytes.resize (100, 0x11);
+    TempFile damaged ("damaged.flac", damagedBytes);
+
+    Rig r;
+    r.p->setParameter (P::filepos1Param, 0.5f);
+    r.p->setParameter (P::filepos1Param + 1, 0.5f);
+    r.block (64);
+    ASSERT_EQ (r.p->loadSoundFile (0, aiff), 0);
+    ASSERT_EQ (r.p->loadSoundFile (1, flac), 0);
+    ASSERT_TRUE (r.settleFiles());
+    const auto sameLayers = [&r] {
+        for (int i = 0; i < LoopLayer::layerLength; ++i)
+            if (r.p->layers[0].leftBuffer[i] != r.p->layers[1].leftBuffer[i]
+                || r.p->layers[0].rightBuffer[i] != r.p->layers[1].rightBuffer[i])
+                return i;
+        return -1;
+    };
+    EXPECT_NE (r.p->layers[1].leftBuffer[1000], 0.0f);
+    EXPECT_EQ (sameLayers(), -1);
+
+    // A refill from another position, and a damaged file that changes nothing.
+    r.p->setParameter (P::filepos1Param, 0.875f);
+    r.p->setParameter (P::filepos1Param + 1, 0.875f);
+    ASSERT_TRUE (r.settleFiles());
+    EXPECT_EQ (sameLayers(), -1);
+    EXPECT_EQ (r.p->loadSoundFile (1, damaged.path), -1);
+    ASSERT_TRUE (r.settleFiles());
+    EXPECT_EQ (sameLayers(), -1);
+    EXPECT_TRUE (r.p->isLayerFileOpen (1));
 }
