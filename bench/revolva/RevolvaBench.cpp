@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+using revolva::LoopLayer;
+
 namespace
 {
 constexpr double rate = 48000.0;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace revolva
+{
 LayerLoader::LayerLoader (float* left, float* right)
     : juce::Thread ("revolva file loader"), stagingLeft (left), stagingRight (right)
 {
@@ -206,3 +208,4 @@ void LayerLoader::run()
             wait (5);
     }
 }
+} // namespace revolva

@@ -10,6 +10,8 @@
 #include <memory>
 #include <mutex>
 
+namespace revolva
+{
 /** Reads sound files into layers away from the audio thread. Loading, clearing and the
     file-position refill fill one staging layer (two channels of 524288 frames and the
     picture) on a background thread; the audio thread adopts it between blocks by
@@ -82,3 +84,4 @@ private:
     std::atomic<int> readyLayer { -1 };
     std::vector<float> block;           // one block of the file, channelCount x 8192
 };
+} // namespace revolva

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace revolva
+{
 /** Phase-vocoder state of one channel of one layer. */
 struct ChannelState
 {
@@ -74,3 +76,4 @@ inline float raisedPeak (float current, float m) noexcept
         return -m;
     return current;
 }
+} // namespace revolva

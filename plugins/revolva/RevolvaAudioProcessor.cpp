@@ -1,5 +1,6 @@
 #include "RevolvaAudioProcessor.h"
 
+#include "ClampedTrunc.h"
 #include "PeakMeter.h"
 #include "RevolvaAudioProcessorEditor.h"
 #include "RevolvaParameters.h"
@@ -10,21 +11,14 @@
 #include <cstring>
 #include <limits>
 
+using revolva::ChannelState;
+using revolva::clampedTrunc;
+using revolva::LoopLayer;
+using revolva::peakBin;
+using revolva::raisedPeak;
+
 namespace
 {
-constexpr float log2Of30 = 4.9068904f;
-constexpr float oneOver72 = 0.013888889f;
-
-/** trunc(x) kept in lo..hi; NaN gives lo. Restored parameters can hold any float. */
-inline std::int64_t clampedTrunc (double x, std::int64_t lo, std::int64_t hi) noexcept
-{
-    if (! (x >= (double) lo))
-        return lo;
-    if (x >= (double) hi)
-        return hi;
-    return (std::int64_t) x;
-}
-
 /** Index trunc(layerMask x p) of a "start" or "end" value, inside the buffer. */
 inline int loopIndex (float p) noexcept
 {
@@ -96,21 +90,6 @@ void RevolvaAudioProcessor::setStateInformation (const void* data, int sizeInByt
     stateRestored.store (true, std::memory_order_relaxed);
 }
 
-void RevolvaAudioProcessor::setClocks (std::int64_t samples, double beats) noexcept
-{
-    sampleClock = samples;
-    beatPosition = beats;
-    hopClock = beats;
-    barPosition = beats / beatsPerBar;
-    lastBar = (std::int64_t) std::floor (barPosition);
-    for (auto& layer : layers)
-    {
-        layer.loopStartBeat = beats;
-        layer.loopEndBeat = beats;
-        layer.attackEnd = layer.releaseStart = layer.releaseEnd = samples;
-    }
-}
-
 int RevolvaAudioProcessor::loadSoundFile (int layer, const juce::String& path)
 {
     return loader.load (layer, path.toRawUTF8());
@@ -155,93 +134,6 @@ bool RevolvaAudioProcessor::loadLayerFileNow (int layer, const juce::File& file)
     return true;
 }
 
-void RevolvaAudioProcessor::startLayer (LoopLayer& layer, std::int64_t now) noexcept
-{
-    const double rate = currentSampleRate;
-    layer.attackEnd = now + clampedTrunc ((double) attackSeconds * rate, 0, INT64_C (1) << 40);
-    layer.releaseStart = layer.releaseEnd = now + (std::int64_t) (rate * 10000.0);
-}
-
-void RevolvaAudioProcessor::releaseLayer (LoopLayer& layer, std::int64_t now) noexcept
-{
-    layer.releaseEnd = now + clampedTrunc ((double) releaseSeconds * currentSampleRate, 0, INT64_C (1) << 40);
-    layer.releaseStart = now;
-    layer.attackEnd = now;
-}
-
-void RevolvaAudioProcessor::advanceEnvelope (LoopLayer& layer, std::int64_t t) noexcept
-{
-    float e = layer.envelope;
-    if (t > layer.releaseEnd)
-    {
-        layer.envelope = 0.0f;
-        return;
-    }
-    if (t > layer.releaseStart)
-        e += releaseStep;
-    else if (t > layer.attackEnd)
-    {
-        layer.envelope = 1.0f;
-        return;
-    }
-    else
-        e += attackStep;
-    if (e < 0.0f)
-        e = 0.0f;
-    else if (e > 1.0f)
-    {
-        e = 1.0f;
-        layer.attackEnd = t;
-    }
-    else if (! (e >= 0.0f))
-        e = 0.0f; // a step from a NaN attack or release time leaves no trace
-    layer.envelope = e;
-}
-
-void RevolvaAudioProcessor::handleMidi (const juce::MidiBuffer& midi, std::int64_t now) noexcept
-{
-    const bool splitMode = param (layerParam) > 0.5f;
-    for (const auto meta : midi)
-    {
-        if (meta.numBytes < 1)
-            continue;
-        const juce::uint8* d = meta.data;
-        const int status = d[0];
-        const int d1 = meta.numBytes > 1 ? d[1] : 0;
-        const int d2 = meta.numBytes > 2 ? d[2] : 0;
-        const int channel = status & 0x0F;
-        const int kind = status & 0xF0;
-
-        if (kind == 0x90 && d2 != 0)
-        {
-            const float v = (float) (d1 - 24) * oneOver72;
-            for (int l = 0; l < numLayers; ++l)
-            {
-                if (splitMode && l != channel)
-                    continue;
-                layers[l].note = d1;
-                setParameterFromProcessing (pitch1Param + l, v);
-                startLayer (layers[l], now);
-            }
-        }
-        else if (kind == 0x80 || kind == 0x90)
-        {
-            for (int l = 0; l < numLayers; ++l)
-            {
-                if (splitMode && l != channel)
-                    continue;
-                if (layers[l].note == d1)
-                    releaseLayer (layers[l], now);
-            }
-        }
-        else if (kind == 0xE0)
-        {
-            const int b = d2 * 128 + d1 - 8192;
-            pitchBend = b >= 0 ? std::exp2 ((float) b * 1.0173768e-05f) : std::exp2 ((float) b * 1.0172526e-05f);
-        }
-    }
-}
-
 void RevolvaAudioProcessor::updateTransformSize() noexcept
 {
     const float p = param (bandsParam);
@@ -261,116 +153,6 @@ void RevolvaAudioProcessor::updateTransformSize() noexcept
     {
         layer.leftState.clearArrays();
         layer.rightState.clearArrays();
-    }
-}
-
-void RevolvaAudioProcessor::playSwitches (std::int64_t now) noexcept
-{
-    for (int l = 0; l < numLayers; ++l)
-    {
-        const int i = play1Param + l;
-        const float previous = lastApplied[i].value();
-        if (! lastApplied[i].update (param (i)))
-            continue;
-        if (previous > 0.5f)
-            releaseLayer (layers[l], now);
-        else
-        {
-            setParameterFromProcessing (pitch1Param + l, (float) (layers[l].note - 24) * oneOver72);
-            startLayer (layers[l], now);
-        }
-    }
-}
-
-void RevolvaAudioProcessor::updateTempo() noexcept
-{
-    if (param (bpmlockParam) == 1.0f)
-    {
-        // Only blocks that carry a host position update the tempo; otherwise the last
-        // known tempo stays.
-        if (auto* head = getPlayHead())
-        {
-            if (auto position = head->getPosition())
-            {
-                if (auto bpm = position->getBpm())
-                {
-                    const double t = *bpm;
-                    if (t > 0.0 && std::isfinite (t))
-                        setParameterFromProcessing (bpmParam, (std::log2 ((float) (t * 0.01666666753590107) * 60.0f) - log2Of30) * 0.25f);
-                }
-            }
-        }
-    }
-
-    const float p = param (bpmParam);
-    const float bps = std::exp2 (4.0f * p + log2Of30) * 0.0166666675f;
-    const float previousBps = beatsPerSecond;
-    // A tempo that is no positive number keeps the previous one.
-    if (bps > 0.0f && std::isfinite (bps) && (double) bps / currentSampleRate > 1e-12)
-        beatsPerSecond = bps;
-    beatsPerSample = (float) ((double) beatsPerSecond / currentSampleRate);
-    barsPerSample = beatsPerSample / beatsPerBar;
-
-    if (lastApplied[bpmParam].update (p))
-    {
-        if (tempoKnown)
-        {
-            const float r = previousBps / beatsPerSecond;
-            stretchFactor = std::max (1.0f, r * stretchFactor);
-            if (! (stretchFactor <= 1.0e6f))
-                stretchFactor = 1.0e6f;
-            lastApplied[stretchParam].set (std::log10 (stretchFactor) * 0.5f);
-            setParameterFromProcessing (stretchParam, lastApplied[stretchParam].value());
-        }
-    }
-    tempoKnown = true;
-}
-
-void RevolvaAudioProcessor::updateHops() noexcept
-{
-    const int h = transform.fftSize / 8;
-    const float r = 1.0f / stretchFactor;
-    if (r > 1.0f)
-    {
-        analysisHop = h;
-        synthesisHop = (int) clampedTrunc ((double) ((float) h / r), 0, h);
-        if (synthesisHop == 0)
-            synthesisHop = 1;
-    }
-    else
-    {
-        synthesisHop = h;
-        analysisHop = (int) clampedTrunc ((double) ((float) h * r), 0, h);
-        if (analysisHop == 0)
-            analysisHop = 1;
-    }
-    timeRatio = (float) analysisHop / (float) synthesisHop;
-}
-
-void RevolvaAudioProcessor::updateLoopTiming() noexcept
-{
-    const double rate = currentSampleRate;
-    for (auto& layer : layers)
-    {
-        const int span = layer.endPosition - layer.startPosition;
-        const float l = (float) span / timeRatio;
-        layer.loopOutputLength = l;
-        if (l == 0.0f)
-            continue;
-        const float beats = (float) ((double) (std::fabs (l) * beatsPerSecond) / rate);
-        const double m = std::trunc ((double) beats);
-        const float sign = span < 0 ? -1.0f : 1.0f;
-        if (m >= 1.0)
-        {
-            layer.loopOutputLength = sign * (float) (m * rate / (double) beatsPerSecond);
-            layer.loopEndBeat = m + layer.loopStartBeat - (double) ((float) transform.fftSize * stretchFactor * beatsPerSample);
-        }
-        else
-        {
-            layer.loopOutputLength = sign * (float) ((double) beats * rate / (double) beatsPerSecond);
-            layer.loopEndBeat = (double) beats + layer.loopStartBeat;
-        }
-        layer.loopSourceLength = layer.loopOutputLength * timeRatio;
     }
 }
 
@@ -482,18 +264,18 @@ void RevolvaAudioProcessor::processLayers (juce::AudioBuffer<float>& buffer, juc
     const std::int64_t now = sampleClock;
     const double rate = currentSampleRate;
 
-    // 1. MIDI acts at the start of the block.
+    // MIDI acts at the start of the block.
     handleMidi (midi, now);
 
-    // 2. Output channels beyond the inputs carry nothing.
+    // Output channels beyond the inputs carry nothing.
     for (int c = getTotalNumInputChannels(); c < channels; ++c)
         buffer.clear (c, 0, n);
 
-    // 3.-4. Channel layout, window kind and transform size.
+    // Channel layout and transform size.
     stereo = channels != 1 ? 1 : 0;
     updateTransformSize();
 
-    // 5. Loop regions and file positions.
+    // Loop regions and file positions.
     for (int l = 0; l < numLayers; ++l)
     {
         LoopLayer& layer = layers[l];
@@ -510,7 +292,7 @@ void RevolvaAudioProcessor::processLayers (juce::AudioBuffer<float>& buffer, juc
         }
     }
 
-    // 6. Gains.
+    // Gains.
     const float ig = param (ingainParam);
     if (lastApplied[ingainParam].update (ig))
         inputGain = std::pow (10.0f, 2.0f * ig - 1.0f);
@@ -518,7 +300,7 @@ void RevolvaAudioProcessor::processLayers (juce::AudioBuffer<float>& buffer, juc
     if (lastApplied[outgainParam].update (og))
         outputGain = std::pow (10.0f, 2.0f * og - 1.0f);
 
-    // 7. Envelope times.
+    // Envelope times.
     const float ap = param (attackParam);
     if (lastApplied[attackParam].update (ap))
     {
@@ -532,10 +314,10 @@ void RevolvaAudioProcessor::processLayers (juce::AudioBuffer<float>& buffer, juc
         releaseStep = (float) (-1.0 / ((double) releaseSeconds * rate));
     }
 
-    // 8. Play switches.
+    // Play switches.
     playSwitches (now);
 
-    // 9. Stretch.
+    // Stretch.
     const float st = param (stretchParam);
     if (lastApplied[stretchParam].update (st))
     {
@@ -545,12 +327,12 @@ void RevolvaAudioProcessor::processLayers (juce::AudioBuffer<float>& buffer, juc
             stretchFactor = std::max (1.0e-4f, std::min (1.0e6f, f));
     }
 
-    // 10.-12. Tempo, hop sizes, windows, bar position.
+    // Tempo, hop sizes and the bar position at the block's start.
     updateTempo();
     updateHops();
     barPosition = beatPosition / (double) beatsPerBar;
 
-    // 13. Input meters (the recording itself is not scaled).
+    // Input meters (the recording itself is not scaled).
     {
         float peak = inputPeak[0].load (std::memory_order_relaxed);
         const float* x = buffer.getReadPointer (0);
@@ -567,15 +349,15 @@ void RevolvaAudioProcessor::processLayers (juce::AudioBuffer<float>& buffer, juc
         }
     }
 
-    // 14.-16. Bar position at the block's end, loop timing, beat clock of the reads.
+    // Bar position at the block's end, loop timing, beat clock of the reads.
     barPosition += (double) barsPerSample * (double) n;
     updateLoopTiming();
     hopClock = beatPosition;
 
-    // 17. Recording.
+    // Recording.
     recordLayers (buffer, n);
 
-    // 18.-19. The output is the sum of the layers.
+    // The output is the sum of the layers.
     float* out0 = buffer.getWritePointer (0);
     float* out1 = stereo == 1 ? buffer.getWritePointer (1) : nullptr;
     std::fill (out0, out0 + n, 0.0f);
@@ -587,7 +369,7 @@ void RevolvaAudioProcessor::processLayers (juce::AudioBuffer<float>& buffer, juc
         playLayer (l, out0, out1, n);
     }
 
-    // 20. Output meters and clocks.
+    // Output meters and clocks.
     {
         float peak = outputPeak[0].load (std::memory_order_relaxed);
         for (int i = 0; i < n; ++i)

@@ -93,9 +93,9 @@ public:
     void updateTempo() noexcept;
     void updateHops() noexcept;
     void updateLoopTiming() noexcept;
-    void advanceEnvelope (LoopLayer& layer, std::int64_t t) noexcept;
-    void startLayer (LoopLayer& layer, std::int64_t now) noexcept;
-    void releaseLayer (LoopLayer& layer, std::int64_t now) noexcept;
+    void advanceEnvelope (revolva::LoopLayer& layer, std::int64_t t) noexcept;
+    void startLayer (revolva::LoopLayer& layer, std::int64_t now) noexcept;
+    void releaseLayer (revolva::LoopLayer& layer, std::int64_t now) noexcept;
 
     // The stretch and shift kernel.
     /** Plays one layer for n samples, adding into out0 (and out1 when stereo). */
@@ -134,7 +134,7 @@ public:
     float timeRatio = 1.0f;           // analysisHop / synthesisHop
     double currentSampleRate = 44100.0;
 
-    LoopLayer layers[numLayers];
+    revolva::LoopLayer layers[numLayers];
     /** Scratch of stretchShift, 65536 floats each, planar: magnitudes of bins 0..N/2 from
         index 0, their phases (polarIn: then frequencies, cycles per sample) from polarPlane. */
     std::vector<float> polarIn, polarOut;
@@ -162,5 +162,5 @@ private:
     std::int64_t blocksSeen = -1;
     juce::uint32 blocksSeenAt = 0;
     veltrane::BandTransfer bandTransfer; // bins to their transposed frequencies, loud to quiet
-    LayerLoader loader;
+    revolva::LayerLoader loader;
 };

@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+using revolva::WaveSelector;
+
 namespace
 {
 using P = RevolvaAudioProcessor;

@@ -47,7 +47,7 @@ public:
     juce::ToggleButton& recordSwitch (int layer) { return record[(size_t) layer].button; }
     juce::ToggleButton& fileSwitch (int layer) { return file[(size_t) layer].button; }
     juce::ToggleButton& layerSwitch() { return layerMode.button; }
-    WaveSelector& waveSelector (int layer) { return *selectors[(size_t) layer]; }
+    revolva::WaveSelector& waveSelector (int layer) { return *selectors[(size_t) layer]; }
 
 private:
     void switchShown (Switch& s, bool on) override;
@@ -63,7 +63,7 @@ private:
     std::array<Knob, numLayers> pitch, level;
     Switch bpmlock, layerMode;
     std::array<Switch, numLayers> file, play, record;
-    std::array<std::unique_ptr<WaveSelector>, numLayers> selectors;
+    std::array<std::unique_ptr<revolva::WaveSelector>, numLayers> selectors;
 
     FileRequest fileRequest;
     std::unique_ptr<juce::FileChooser> chooser;

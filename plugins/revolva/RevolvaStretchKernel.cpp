@@ -11,7 +11,10 @@
 #include <cmath>
 #include <cstring>
 
-void ChannelState::clearArrays() noexcept
+using revolva::ChannelState;
+using revolva::LoopLayer;
+
+void revolva::ChannelState::clearArrays() noexcept
 {
     std::fill (phaseMemory.begin(), phaseMemory.end(), 0.0f);
     std::fill (phaseSum.begin(), phaseSum.end(), 0.0f);

@@ -7,6 +7,8 @@
 
 #include <sndfile.h>
 
+namespace revolva
+{
 namespace
 {
 constexpr std::uint32_t nullType = VELSoundFile::code ("NULL");
@@ -287,66 +289,16 @@ std::uint32_t formatForSize (int bits)
 }
 } // namespace
 
-int VELSoundFile::ReadAIFFHeader()
-{
-    std::uint8_t h[26];
-    if (! readAt (0, h, 12) || std::memcmp (h, "FORM", 4) != 0 || std::memcmp (h + 8, "AIFF", 4) != 0)
-        return -1;
-    containerKnown = true;
+int VELSoundFile::ReadAIFFHeader() { return readFormHeader (false); }
 
-    bool haveCommon = false, haveSound = false;
-    std::int64_t offset = 12;
-    while (true)
-    {
-        if (! readAt (offset, h, 8))
-            return -1;
-        const std::uint32_t size = be32 (h + 4);
-        std::int64_t next = offset + 8 + (std::int64_t) size;
-        next += next & 1;
-        if (std::memcmp (h, "COMM", 4) == 0)
-        {
-            if (! readAt (offset, h, 26))
-                return -1;
-            channelCount = (std::uint32_t) (std::int32_t) (std::int16_t) be16 (h + 8);
-            frameCount = (std::int64_t) be32 (h + 10);
-            bitsPerSample = (std::int16_t) be16 (h + 14);
-            if (! rateFromExtended (h + 16, sampleRate))
-                return -1;
-            sampleFormat = formatForSize (bitsPerSample);
-            if (sampleFormat == 0)
-            {
-                encodingRefused = true;
-                return -1;
-            }
-            dataBytes = (std::int64_t) bitsPerSample * frameCount * (std::int64_t) channelCount / 8;
-            // The common chunk is taken at its standard size whatever its size field says.
-            next = offset + 26;
-            haveCommon = true;
-        }
-        else if (std::memcmp (h, "SSND", 4) == 0)
-        {
-            if (! readAt (offset, h, 16))
-                return -1;
-            dataStart = (std::int64_t) (std::uint32_t) ((std::uint32_t) offset + 16u + be32 (h + 8));
-            dataEnd = offset + 8 + (std::int64_t) size;
-            haveSound = true;
-        }
-        if (haveCommon && haveSound)
-            break;
-        offset = next;
-    }
-    if (channelCount == 0 || channelCount > maxChannels)
-        return -1;
-    fileType = code ("AIFF");
-    return 0;
-}
+int VELSoundFile::ReadAIFCHeader() { return readFormHeader (true); }
 
-int VELSoundFile::ReadAIFCHeader()
+int VELSoundFile::readFormHeader (bool aifc)
 {
     // Bounded work area for the common chunk: a larger size field reads no further.
     constexpr std::size_t commonBytes = 30;
     std::uint8_t h[commonBytes];
-    if (! readAt (0, h, 12) || std::memcmp (h, "FORM", 4) != 0 || std::memcmp (h + 8, "AIFC", 4) != 0)
+    if (! readAt (0, h, 12) || std::memcmp (h, "FORM", 4) != 0 || std::memcmp (h + 8, aifc ? "AIFC" : "AIFF", 4) != 0)
         return -1;
     containerKnown = true;
 
@@ -359,7 +311,7 @@ int VELSoundFile::ReadAIFCHeader()
         const std::uint32_t size = be32 (h + 4);
         std::int64_t next = offset + 8 + (std::int64_t) size;
         next += next & 1;
-        if (std::memcmp (h, "FVER", 4) == 0)
+        if (aifc && std::memcmp (h, "FVER", 4) == 0)
         {
             std::uint8_t stamp[4];
             if (! readAt (offset + 8, stamp, 4) || be32 (stamp) != 0xA2805140u)
@@ -368,45 +320,22 @@ int VELSoundFile::ReadAIFCHeader()
         }
         else if (std::memcmp (h, "COMM", 4) == 0)
         {
-            if (! readAt (offset, h, commonBytes))
+            if (! readAt (offset, h, aifc ? commonBytes : 26))
                 return -1;
             channelCount = (std::uint32_t) (std::int32_t) (std::int16_t) be16 (h + 8);
             frameCount = (std::int64_t) be32 (h + 10);
             const int sampleSize = (std::int16_t) be16 (h + 14);
             if (! rateFromExtended (h + 16, sampleRate))
                 return -1;
-            const std::uint32_t type = be32 (h + 26);
-            if (type == code ("NONE"))
-            {
-                sampleFormat = formatForSize (sampleSize);
-                bitsPerSample = sampleSize;
-                if (sampleFormat == 0)
-                {
-                    encodingRefused = true;
-                    return -1;
-                }
-            }
-            else if (type == code ("in08") || type == code ("in16") || type == code ("in24") || type == code ("in32"))
-            {
-                bitsPerSample = type == code ("in08") ? 8 : type == code ("in16") ? 16 : type == code ("in24") ? 24 : 32;
-                sampleFormat = formatForSize (bitsPerSample);
-            }
-            else if (type == code ("fl32") || type == code ("FL32"))
-            {
-                sampleFormat = code ("fl32");
-                bitsPerSample = 32;
-            }
-            else
-            {
-                if (type == code ("ulaw")) { sampleFormat = code ("mu08"); bitsPerSample = 8; }
-                else if (type == code ("alaw")) { sampleFormat = code ("al08"); bitsPerSample = 8; }
-                else if (type == code ("ADP4")) { sampleFormat = code ("msad"); bitsPerSample = 4; }
-                else if (type == code ("ima4")) { sampleFormat = code ("imad"); bitsPerSample = 4; }
-                encodingRefused = true;
+            if (! (aifc ? takeCompression (be32 (h + 26), sampleSize) : takeSampleSize (sampleSize)))
                 return -1;
-            }
-            dataBytes = frameCount * (std::int64_t) bitsPerSample * (std::int64_t) channelCount / 8;
-            next = offset + (std::int64_t) size + 8;
+            // Checked before the size is worked out: a damaged count (a negative 16-bit field
+            // reads as 0xFFFFFFFF) would overflow it.
+            if (channelCount == 0 || channelCount > maxChannels)
+                return -1;
+            dataBytes = (std::int64_t) bitsPerSample * frameCount * (std::int64_t) channelCount / 8;
+            // AIFF's common chunk is taken at its standard size whatever its size field says.
+            next = aifc ? offset + (std::int64_t) size + 8 : offset + 26;
             haveCommon = true;
         }
         else if (std::memcmp (h, "SSND", 4) == 0)
@@ -421,10 +350,45 @@ int VELSoundFile::ReadAIFCHeader()
             break;
         offset = next;
     }
-    if (channelCount == 0 || channelCount > maxChannels)
-        return -1;
-    fileType = code ("AIFC");
+    fileType = code (aifc ? "AIFC" : "AIFF");
     return 0;
+}
+
+bool VELSoundFile::takeSampleSize (int sampleSize)
+{
+    bitsPerSample = sampleSize;
+    sampleFormat = formatForSize (bitsPerSample);
+    if (sampleFormat == 0)
+    {
+        encodingRefused = true;
+        return false;
+    }
+    return true;
+}
+
+bool VELSoundFile::takeCompression (std::uint32_t type, int sampleSize)
+{
+    if (type == code ("NONE"))
+        return takeSampleSize (sampleSize);
+    if (type == code ("in08") || type == code ("in16") || type == code ("in24") || type == code ("in32"))
+    {
+        bitsPerSample = type == code ("in08") ? 8 : type == code ("in16") ? 16 : type == code ("in24") ? 24 : 32;
+        sampleFormat = formatForSize (bitsPerSample);
+        return true;
+    }
+    if (type == code ("fl32") || type == code ("FL32"))
+    {
+        sampleFormat = code ("fl32");
+        bitsPerSample = 32;
+        return true;
+    }
+    // Compressed: named for the library reader, refused here.
+    if (type == code ("ulaw")) { sampleFormat = code ("mu08"); bitsPerSample = 8; }
+    else if (type == code ("alaw")) { sampleFormat = code ("al08"); bitsPerSample = 8; }
+    else if (type == code ("ADP4")) { sampleFormat = code ("msad"); bitsPerSample = 4; }
+    else if (type == code ("ima4")) { sampleFormat = code ("imad"); bitsPerSample = 4; }
+    encodingRefused = true;
+    return false;
 }
 
 int VELSoundFile::ReadSunHeader()
@@ -576,3 +540,4 @@ void VELSoundFile::ReadFloatBlock (float* out)
         return;
     readPosition += m;
 }
+} // namespace revolva

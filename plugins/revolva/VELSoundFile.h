@@ -6,6 +6,8 @@
 
 typedef struct sf_private_tag SNDFILE; // libsndfile's handle, as <sndfile.h> declares it
 
+namespace revolva
+{
 /** Reads RIFF WAVE, AIFF, AIFC and Sun/NeXT sound files as blocks of 8192 interleaved
     32-bit float frames. Header readers return 0 when the attached file is of their
     format and acceptable, -1 otherwise; compressed encodings are recognised and refused.
@@ -80,6 +82,14 @@ public:
     SNDFILE* libraryHandle = nullptr;       // the file when libsndfile reads it
 
 private:
+    /** The AIFF and AIFC chunk walk: form, optional version stamp (AIFC), common and sound
+        data chunks; 0 when accepted. */
+    int readFormHeader (bool aifc);
+    /** Encoding of an uncompressed AIFF sample size; false (and refused) when unusable. */
+    bool takeSampleSize (int sampleSize);
+    /** Encoding of an AIFC compression type; false (and refused) for compressed ones. */
+    bool takeCompression (std::uint32_t type, int sampleSize);
+
     // Why the own readers refused the attached file: only a refused container or
     // encoding is handed to the library, never a damaged file of a known container.
     bool containerKnown = false;            // a reader recognised the file's signature
@@ -97,3 +107,4 @@ private:
 
 /** Converts 10 bytes holding a big-endian IEEE 754 80-bit extended value to a double. */
 double ieee_80_to_double (const unsigned char* bytes);
+} // namespace revolva

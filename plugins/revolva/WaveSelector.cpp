@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+namespace revolva
+{
 namespace
 {
 /** A marker position kept where the rasteriser can draw it: NaN sits at 0, huge values at
@@ -105,3 +107,4 @@ void WaveSelector::mouseDrag (const juce::MouseEvent& event)
     if (auto* parameter = processor->getParameterObject (dragParameter))
         parameter->setValueNotifyingHost (valueForX (event.getPosition().x));
 }
+} // namespace revolva

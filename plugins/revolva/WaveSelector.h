@@ -9,6 +9,8 @@ namespace veltrane
 class VeltraneProcessor;
 }
 
+namespace revolva
+{
 /** The picture of one loop layer: its 288-bin waveform overview with a green marker at
     the loop start and a red one at the loop end. A drag sets "end" when it begins in the
     top strip (y <= 7), "start" in the bottom strip (y >= 52) and "filepos" in between.
@@ -45,3 +47,4 @@ public:
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (WaveSelector)
 };
+} // namespace revolva

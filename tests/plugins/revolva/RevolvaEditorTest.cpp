@@ -7,6 +7,9 @@
 #include <cmath>
 #include <limits>
 
+using revolva::LoopLayer;
+using revolva::WaveSelector;
+
 using veltrane::test::EditorRig;
 using namespace revolvatest;
 

@@ -13,6 +13,10 @@
 #include <thread>
 #include <vector>
 
+using revolva::ChannelState;
+using revolva::LoopLayer;
+using revolva::VELSoundFile;
+
 namespace revolvatest
 {
 constexpr double testRate = 48000.0;

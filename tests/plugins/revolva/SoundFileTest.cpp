@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+using revolva::VELSoundFile;
+using revolva::ieee_80_to_double;
+
 using namespace revolvatest;
 using veltrane::testing::SoxFolder;
 
@@ -254,6 +257,10 @@ TEST (SoundFile, RefusesDamagedFilesAndEncodingsNothingDecodes)
         { "WAVE zero channels", "a.wav", zeroChannels },
         { "WAVE 65535 channels", "a.wav", negativeChannels },
         { "AIFF zero channels", "a.aif", aiffZeroChannels },
+        // A negative 16-bit channel count with the largest frame count: refused before the
+        // data size is worked out (it would overflow).
+        { "AIFF -1 channels", "a.aif", form ("AIFF", { aiffComm (0xFFFF, 0xFFFFFFFFu, 32, 44100), ssnd ({ 0, 0 }) }) },
+        { "AIFC -1 channels", "a.aifc", form ("AIFC", { aifcComm (0xFFFF, 0xFFFFFFFFu, 32, 44100, "NONE"), ssnd ({ 0, 0 }) }) },
         { "AIFF without sound data", "a.aif", aiffNoSound },
         { "AIFF infinite rate", "a.aif", aiffInfiniteRate },
         { "AIFC wrong version", "a.aifc", form ("AIFC", { fver (1), aifcComm (1, 1, 16, 44100, "NONE"), ssnd ({ 0, 0 }) }) },
