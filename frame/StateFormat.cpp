@@ -28,7 +28,8 @@ void appendEscaped (std::string& out, const juce::String& text)
 } // namespace
 
 juce::MemoryBlock StateFormat::write (const juce::String& tag, const juce::String& presetName,
-                                      const std::vector<juce::String>& names, const std::vector<float>& values)
+                                      const std::vector<juce::String>& names, const std::vector<float>& values,
+                                      const std::vector<Extra>& extras)
 {
     std::vector<std::pair<juce::String, std::string>> attributes;
     attributes.emplace_back ("pluginVersion", "2");
@@ -58,6 +59,12 @@ juce::MemoryBlock StateFormat::write (const juce::String& tag, const juce::Strin
             xml += a.second;
         xml += "\"";
     }
+    for (const auto& extra : extras)
+    {
+        xml += " " + extra.name.toStdString() + "=\"";
+        appendEscaped (xml, extra.text);
+        xml += "\"";
+    }
     xml += "/>";
 
     juce::MemoryOutputStream out;
@@ -69,7 +76,8 @@ juce::MemoryBlock StateFormat::write (const juce::String& tag, const juce::Strin
 }
 
 std::optional<StateFormat::Restored> StateFormat::read (const void* data, int size, const juce::String& tag,
-                                                        const std::vector<juce::String>& names)
+                                                        const std::vector<juce::String>& names,
+                                                        const std::vector<juce::String>& extraNames)
 {
     if (data == nullptr || size <= 8)
         return std::nullopt;
@@ -96,6 +104,8 @@ std::optional<StateFormat::Restored> StateFormat::read (const void* data, int si
     r.values.reserve (names.size());
     for (const auto& name : names)
         r.values.push_back ((float) element->getDoubleAttribute (name, 0.0));
+    for (const auto& name : extraNames)
+        r.extras.push_back (element->getStringAttribute (name));
     return r;
 }
 } // namespace veltrane

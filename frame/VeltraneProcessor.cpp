@@ -219,17 +219,18 @@ void VeltraneProcessor::getStateInformation (juce::MemoryBlock& destination)
     std::vector<float> values;
     for (int i = 0; i < count; ++i)
         values.push_back (getParameter (i));
-    destination = StateFormat::write (identity.stateTag, getPresetName(), names, values);
+    destination = StateFormat::write (identity.stateTag, getPresetName(), names, values, extraState());
 }
 
 void VeltraneProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    auto restored = StateFormat::read (data, sizeInBytes, identity.stateTag, names);
+    auto restored = StateFormat::read (data, sizeInBytes, identity.stateTag, names, extraStateNames());
     if (! restored)
         return;
     setPresetName (restored->presetName);
     for (int i = 0; i < count; ++i)
         setParameter (i, restored->values[(size_t) i]);
+    restoreExtraState (restored->extras);
     // LV2 hosts keep no copy of the values in the plug-in's state; they learn them here.
     if (wrapperType == wrapperType_LV2)
         markAllChanged();

@@ -3,6 +3,7 @@
 #include "Parameter.h"
 #include "ParameterInfo.h"
 #include "PluginIdentity.h"
+#include "StateFormat.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -80,6 +81,12 @@ public:
 
     void getStateInformation (juce::MemoryBlock& destination) override;
     void setStateInformation (const void* data, int sizeInBytes) override;
+    /** Attributes of the plug-in's own saved after its parameters (none by default). */
+    virtual std::vector<StateFormat::Extra> extraState() const { return {}; }
+    /** Names of the attributes restoreExtraState is given. */
+    virtual std::vector<juce::String> extraStateNames() const { return {}; }
+    /** After a restore: the texts of extraStateNames() (empty where absent). */
+    virtual void restoreExtraState (const std::vector<juce::String>&) {}
 
     juce::String getPresetName() const;
     void setPresetName (const juce::String& name);

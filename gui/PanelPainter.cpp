@@ -89,4 +89,13 @@ void paintStatusBar (juce::Graphics& g, const juce::Component& editor, StatusBar
     fillCircle (g, rx + 3.0f, y + 3.0f, 12.0f);
     g.fillRect (s.leftX + 9, s.y + 3, s.bandWidth, 12);
 }
+void paintStatusText (juce::Graphics& g, const juce::Component& editor, StatusBarShape s, const juce::String& text)
+{
+    if (text.isEmpty())
+        return;
+    g.setFont (panelFont (12.0f));
+    g.setColour (colourOf (editor, vel01LAF::accentColourId));
+    g.drawText (text, juce::Rectangle<int> (s.leftX + 12, s.y + 3, s.bandWidth - 6, 12), juce::Justification::centredLeft,
+                true);
+}
 } // namespace veltrane::panel

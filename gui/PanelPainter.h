@@ -50,8 +50,10 @@ struct StatusBarShape
     int bandWidth; // width of the rectangles, starting at leftX + 9
 };
 
-/** The status bar: hub-coloured rim around a dark band; it carries no text. */
+/** The status bar: hub-coloured rim around a dark band. */
 void paintStatusBar (juce::Graphics& g, const juce::Component& editor, StatusBarShape shape);
+/** A message in the status bar's band, in the accent colour, cut with an ellipsis. */
+void paintStatusText (juce::Graphics& g, const juce::Component& editor, StatusBarShape shape, const juce::String& text);
 
 /** The filled circle whose bounding square has its corner at (x, y). */
 void fillCircle (juce::Graphics& g, float x, float y, float diameter);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace revolva
 {
@@ -12,6 +13,8 @@ LayerLoader::LayerLoader (float* left, float* right)
     for (auto& f : files)
         f = std::make_unique<VELSoundFile>();
     spare = std::make_unique<VELSoundFile>();
+    for (auto& skip : skipRefill)
+        skip.store (std::numeric_limits<float>::quiet_NaN(), std::memory_order_relaxed);
     block.assign ((size_t) VELSoundFile::framesPerBlock * 2, 0.0f);
     startThread();
 }
@@ -29,7 +32,7 @@ std::int64_t LayerLoader::framePosition (float frames, float fraction, std::int6
     return (std::int64_t) x;
 }
 
-int LayerLoader::load (int layer, const char* path)
+int LayerLoader::load (int layer, const char* path, std::int64_t startFrame)
 {
     if (layer < 0 || layer >= numLayers)
         return -1;
@@ -39,11 +42,12 @@ int LayerLoader::load (int layer, const char* path)
             return -1;
         std::swap (files[layer], spare);
         spare->close();
+        paths[layer] = path;
         fileOpen[layer].store (true, std::memory_order_release);
     }
     {
         std::lock_guard<std::mutex> lock (queueMutex);
-        jobs.push_back ({ Job::fillFromLoad, layer });
+        jobs.push_back ({ Job::fillFromLoad, layer, startFrame });
     }
     notify();
     return 0;
@@ -57,6 +61,7 @@ void LayerLoader::close (int layer)
         std::lock_guard<std::mutex> lock (fileMutex);
         fileOpen[layer].store (false, std::memory_order_release);
         files[layer]->close();
+        paths[layer].clear();
     }
     {
         std::lock_guard<std::mutex> lock (queueMutex);
@@ -65,9 +70,19 @@ void LayerLoader::close (int layer)
     notify();
 }
 
+std::string LayerLoader::attachedPath (int layer) const
+{
+    if (layer < 0 || layer >= numLayers)
+        return {};
+    std::lock_guard<std::mutex> lock (fileMutex);
+    return paths[layer];
+}
+
 void LayerLoader::requestRefill (int layer, float position) noexcept
 {
     if (! isFileOpen (layer))
+        return;
+    if (skipRefill[layer].exchange (std::numeric_limits<float>::quiet_NaN(), std::memory_order_relaxed) == position)
         return;
     refillPosition[layer].store (position, std::memory_order_relaxed);
     refillWanted[layer].store (true, std::memory_order_release);
@@ -113,6 +128,7 @@ void LayerLoader::fill (int layer, std::int64_t position)
 {
     VELSoundFile& f = *files[layer];
     f.readPosition = position;
+    startOfContent[layer].store (position, std::memory_order_relaxed);
     std::fill (stagingPeaks, stagingPeaks + LoopLayer::numPeaks, 0.0f);
     const size_t need = (size_t) VELSoundFile::framesPerBlock * f.channelCount;
     if (block.size() < need)
@@ -178,7 +194,9 @@ void LayerLoader::run()
                 if (f.isOpen)
                 {
                     const float p = appliedPosition[job.layer].load (std::memory_order_relaxed);
-                    fill (job.layer, framePosition ((float) (f.frameCount - LoopLayer::layerLength), p, f.frameCount));
+                    fill (job.layer, job.startFrame >= 0
+                                         ? std::min (job.startFrame, f.frameCount)
+                                         : framePosition ((float) (f.frameCount - LoopLayer::layerLength), p, f.frameCount));
                     publish (job.layer, true);
                 }
             }

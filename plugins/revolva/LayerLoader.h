@@ -9,6 +9,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace revolva
 {
@@ -27,10 +28,20 @@ public:
 
     // Message thread.
     /** Attaches and identifies the file now; 0 when accepted (the fill follows in the
-        background), -1 when it cannot be opened or is refused (the layer keeps what it had). */
-    int load (int layer, const char* path);
+        background, from the frame the applied "filepos" gives, or from startFrame when it
+        is not negative), -1 when it cannot be opened or is refused (the layer keeps what it
+        had). */
+    int load (int layer, const char* path, std::int64_t startFrame = -1);
     /** Detaches the layer's file and queues the clearing of its audio and picture. */
     void close (int layer);
+    /** The file frame the layer's content starts at (any thread). */
+    std::int64_t contentStart (int layer) const noexcept { return startOfContent[layer].load (std::memory_order_relaxed); }
+    /** The next refill request for exactly this "filepos" is not a change (a restored state
+        whose file is already being read from its saved start). Any thread. */
+    void skipRefillAt (int layer, float position) noexcept { skipRefill[layer].store (position, std::memory_order_relaxed); }
+    /** The path of the file attached to a layer; empty when none is (a recorded or clear
+        layer). Message thread, or any thread that does not run at the same time as load. */
+    std::string attachedPath (int layer) const;
 
     // Audio thread, wait-free.
     /** Asks for a refill from frameCount x position, when the layer's file is open. */
@@ -55,6 +66,7 @@ private:
     {
         enum Kind { fillFromLoad, clear } kind;
         int layer;
+        std::int64_t startFrame = -1; // -1: from the applied "filepos"
     };
 
     void run() override;
@@ -63,8 +75,9 @@ private:
     static std::int64_t framePosition (float frames, float fraction, std::int64_t limit) noexcept;
 
     std::unique_ptr<VELSoundFile> files[numLayers];
+    std::string paths[numLayers];       // the attached files' paths, under fileMutex
     std::unique_ptr<VELSoundFile> spare;
-    std::mutex fileMutex;  // message thread and loader thread only
+    mutable std::mutex fileMutex;  // message thread and loader thread only
 
     std::mutex queueMutex; // message thread and loader thread only
     std::deque<Job> jobs;
@@ -74,6 +87,8 @@ private:
     std::atomic<float> appliedPosition[numLayers] {};
     std::atomic<float> refillPosition[numLayers] {};
     std::atomic<bool> refillWanted[numLayers] {};
+    std::atomic<float> skipRefill[numLayers] {};
+    std::atomic<std::int64_t> startOfContent[numLayers] {};
 
     // Staging: owned by the loader while readyLayer is -1, by the adopting thread otherwise.
     float* stagingLeft;

@@ -90,6 +90,71 @@ void RevolvaAudioProcessor::setStateInformation (const void* data, int sizeInByt
     stateRestored.store (true, std::memory_order_relaxed);
 }
 
+std::vector<veltrane::StateFormat::Extra> RevolvaAudioProcessor::extraState() const
+{
+    std::vector<veltrane::StateFormat::Extra> extras;
+    for (int l = 0; l < numLayers; ++l)
+    {
+        const auto path = loader.attachedPath (l);
+        if (path.empty())
+            continue;
+        const auto n = juce::String (l + 1);
+        extras.push_back ({ "layerfile" + n, juce::String::fromUTF8 (path.c_str()) });
+        extras.push_back ({ "layerstart" + n, juce::String (loader.contentStart (l)) });
+    }
+    return extras;
+}
+
+std::vector<juce::String> RevolvaAudioProcessor::extraStateNames() const
+{
+    std::vector<juce::String> attributeNames;
+    for (int l = 0; l < numLayers; ++l)
+    {
+        attributeNames.push_back ("layerfile" + juce::String (l + 1));
+        attributeNames.push_back ("layerstart" + juce::String (l + 1));
+    }
+    return attributeNames;
+}
+
+void RevolvaAudioProcessor::restoreExtraState (const std::vector<juce::String>& texts)
+{
+    for (int l = 0; l < numLayers; ++l)
+    {
+        const auto& path = texts[(size_t) (2 * l)];
+        if (path.isEmpty())
+            continue;
+        const float position = getParameter (filepos1Param + l);
+        loader.setAppliedPosition (l, position);
+        const auto& startText = texts[(size_t) (2 * l + 1)];
+        const std::int64_t start = startText.containsOnly ("0123456789") && startText.isNotEmpty()
+                                       ? startText.getLargeIntValue() : -1;
+        if (loader.load (l, path.toRawUTF8(), start) == 0)
+        {
+            // The content comes from the saved start; the restored "filepos" is no new position.
+            loader.skipRefillAt (l, position);
+            continue;
+        }
+        reportFileProblem (path, ! juce::File (path).existsAsFile());
+        loader.close (l);
+        setParameterFromProcessing (file1Param + l, 0.0f);
+    }
+}
+
+void RevolvaAudioProcessor::reportFileProblem (const juce::String& path, bool missing)
+{
+    {
+        std::lock_guard<std::mutex> lock (problemMutex);
+        problem = (missing ? "not found: " : "cannot read: ") + juce::File (path).getFileName();
+    }
+    problemCount.fetch_add (1, std::memory_order_relaxed);
+}
+
+juce::String RevolvaAudioProcessor::fileProblem() const
+{
+    std::lock_guard<std::mutex> lock (problemMutex);
+    return problem;
+}
+
 int RevolvaAudioProcessor::loadSoundFile (int layer, const juce::String& path)
 {
     return loader.load (layer, path.toRawUTF8());

@@ -11,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 /** revolva: four loop layers, each recorded from the input or loaded from a sound file,
@@ -58,6 +59,14 @@ public:
                  outputPeak[0].load (std::memory_order_relaxed), outputPeak[1].load (std::memory_order_relaxed) };
     }
     void setStateInformation (const void* data, int sizeInBytes) override;
+    /** Each layer holding a file saves its path and the file frame its content starts at
+        ("layerfile1", "layerstart1", ...); recorded layers are not saved. */
+    std::vector<veltrane::StateFormat::Extra> extraState() const override;
+    std::vector<juce::String> extraStateNames() const override;
+    /** Loads the saved files as a user's choice would, from the saved start; a file that is
+        missing or refused leaves its layer empty and its file switch off, and is named in
+        fileProblem(). Layers the state names no file for keep what they hold. */
+    void restoreExtraState (const std::vector<juce::String>& texts) override;
 
     float scaledFromNormalized (int i, float p) const override;
 
@@ -79,6 +88,13 @@ public:
         moves a finished load, clearing or refill into its layer; true when one was moved.
         Blocks that start meanwhile are skipped silently rather than kept waiting. */
     bool adoptLoadedLayerIfIdle();
+    /** The last file that could not be loaded ("not found: name" or "cannot read: name"),
+        empty when there is none; and a count that grows with each new one. Message thread
+        or host threads, never the audio thread. */
+    juce::String fileProblem() const;
+    int fileProblemCount() const noexcept { return problemCount.load (std::memory_order_relaxed); }
+    /** Records a file that could not be loaded for the editor to show. */
+    void reportFileProblem (const juce::String& path, bool missing);
     /** True while a load, clearing or refill has not yet reached its layer. */
     bool isFileWorkPending() const noexcept { return loader.busy(); }
     bool isLayerFileOpen (int layer) const noexcept { return loader.isFileOpen (layer); }
@@ -162,5 +178,8 @@ private:
     std::int64_t blocksSeen = -1;
     juce::uint32 blocksSeenAt = 0;
     veltrane::BandTransfer bandTransfer; // bins to their transposed frequencies, loud to quiet
+    mutable std::mutex problemMutex;     // message and host threads
+    juce::String problem;                // under problemMutex
+    std::atomic<int> problemCount { 0 };
     revolva::LayerLoader loader;
 };

@@ -16,6 +16,8 @@ const juce::Colour halfBlack (0x7f000000u);
 bool same (float a, float b) noexcept { return a == b || (a != a && b != b); }
 
 juce::Rectangle<int> rowBounds (int x, int y0, int layer, int w, int h) { return { x, y0 + 60 * layer, w, h }; }
+
+const veltrane::panel::StatusBarShape statusBar { 118, 450, 390, 332 };
 } // namespace
 
 // Its controls carry no component IDs and keep the text box size they always had.
@@ -95,7 +97,8 @@ void RevolvaAudioProcessorEditor::paint (juce::Graphics& g)
                           { "release", { 162, 372, 72, 15 } },
                           { "bands", { 240, 372, 72, 15 } },
                           { "bpm", { 318, 372, 72, 15 } } });
-    panel::paintStatusBar (g, *this, { 118, 450, 390, 332 });
+    panel::paintStatusBar (g, *this, statusBar);
+    panel::paintStatusText (g, *this, statusBar, status);
 }
 
 void RevolvaAudioProcessorEditor::switchShown (Switch& s, bool split)
@@ -115,6 +118,14 @@ void RevolvaAudioProcessorEditor::followFileSwitch (int layer)
         return;
     if (p >= 0.5f)
     {
+        // A restored state's file is already being loaded: nothing to ask.
+        if (processor.isLayerFileOpen (layer))
+        {
+            f.shown = p;
+            f.button.setToggleState (true, juce::dontSendNotification);
+            f.button.repaint();
+            return;
+        }
         // One request at a time; another layer's switch is taken up once it is answered.
         if (isFileRequestOpen())
             return;
@@ -156,8 +167,19 @@ void RevolvaAudioProcessorEditor::followSelector (int layer)
     }
 }
 
+void RevolvaAudioProcessorEditor::showFileProblem()
+{
+    const int count = processor.fileProblemCount();
+    if (count == statusCount)
+        return;
+    statusCount = count;
+    status = processor.fileProblem();
+    repaint();
+}
+
 void RevolvaAudioProcessorEditor::tick()
 {
+    showFileProblem();
     for (int l = 0; l < numLayers; ++l)
         followFileSwitch (l);
     for (int l = 0; l < numLayers; ++l)
@@ -205,6 +227,8 @@ int RevolvaAudioProcessorEditor::soundFileChosen (int layer, const juce::File& c
         button.setToggleState (true, juce::dontSendNotification);
     else
     {
+        processor.reportFileProblem (chosen.getFullPathName(), ! chosen.existsAsFile());
+        showFileProblem();
         // The next tick sees the switch fall and clears the layer.
         setAsGesture (P::file1Param + layer, 0.0f);
         button.setToggleState (false, juce::dontSendNotification);

@@ -47,6 +47,8 @@ public:
     juce::ToggleButton& recordSwitch (int layer) { return record[(size_t) layer].button; }
     juce::ToggleButton& fileSwitch (int layer) { return file[(size_t) layer].button; }
     juce::ToggleButton& layerSwitch() { return layerMode.button; }
+    /** The message the status bar shows, empty when none. */
+    const juce::String& statusText() const noexcept { return status; }
     revolva::WaveSelector& waveSelector (int layer) { return *selectors[(size_t) layer]; }
 
 private:
@@ -56,6 +58,8 @@ private:
     /** Loads or clears a layer when its file switch changed (one request at a time). */
     void followFileSwitch (int layer);
     void followSelector (int layer);
+    /** Puts a new message about a file that could not be loaded in the status bar. */
+    void showFileProblem();
 
     RevolvaAudioProcessor& processor;
 
@@ -65,6 +69,8 @@ private:
     std::array<Switch, numLayers> file, play, record;
     std::array<std::unique_ptr<revolva::WaveSelector>, numLayers> selectors;
 
+    juce::String status;     // the status bar's message: a file that could not be loaded
+    int statusCount = 0;     // the processor's count of such files when last looked at
     FileRequest fileRequest;
     std::unique_ptr<juce::FileChooser> chooser;
     int requestLayer = -1; // layer whose file request is open

@@ -74,3 +74,22 @@ TEST (StateFormat, LengthBeyondTheDataIsCutToTheData)
     ASSERT_TRUE (r.has_value());
     EXPECT_EQ (r->values[0], 0.25f);
 }
+
+TEST (StateFormat, ExtrasFollowTheParametersAndReadersOfThePlainFormatIgnoreThem)
+{
+    const std::vector<float> values { 0.3f, 1.0f, 0.25f, 0.5f };
+    const auto plain = StateFormat::write ("test", "p", names, values);
+    const auto withExtras = StateFormat::write ("test", "p", names, values,
+                                                { { "layerfile1", juce::String::fromUTF8 ("/tmp/a & \"b\" <é>.wav") }, { "layerstart1", "42" } });
+    const std::string a = veltrane_test::stateXml (plain), b = veltrane_test::stateXml (withExtras);
+    ASSERT_EQ (b.compare (0, a.size() - 2, a, 0, a.size() - 2), 0) << "the plain attributes come first, unchanged";
+    EXPECT_NE (b.find ("layerfile1=\"/tmp/a &amp; &quot;b&quot; &lt;é&gt;.wav\" layerstart1=\"42\"/>"), std::string::npos) << b;
+
+    const auto plainReader = readBack (withExtras);
+    ASSERT_TRUE (plainReader.has_value());
+    EXPECT_EQ (plainReader->values, (std::vector<float> { 0.3f, 0.25f, 0.25f, 0.5f }));
+    const auto extrasReader = StateFormat::read (withExtras.getData(), (int) withExtras.getSize(), "test", names,
+                                                 { "layerfile1", "layerstart1", "layerfile2" });
+    ASSERT_TRUE (extrasReader.has_value());
+    EXPECT_EQ (extrasReader->extras, (std::vector<juce::String> { juce::String::fromUTF8 ("/tmp/a & \"b\" <é>.wav"), "42", "" }));
+}

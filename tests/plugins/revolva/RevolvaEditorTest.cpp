@@ -204,6 +204,7 @@ TEST_F (RevolvaEditor, FileSwitchLoadsRefusesAndCancels)
     EXPECT_EQ (requested, (std::vector<int> { 0, 0 }));
     EXPECT_FALSE (editor().fileSwitch (0).getToggleState());
     EXPECT_EQ (processor.getParameter (P::file1Param), 0.0f);
+    EXPECT_EQ (editor().statusText(), "cannot read: " + juce::File (bad.path).getFileName()) << "named in the status bar";
     ASSERT_TRUE (settleFiles());
     EXPECT_EQ (processor.layers[0].leftBuffer[100], 0.3f) << "a refused file leaves the layer until the next tick";
     rig.tick();
@@ -416,4 +417,30 @@ TEST_F (RevolvaEditor, MatchesReferenceImageWhenDriven)
     editor().getLookAndFeelInstance().setVuLevels (0.3f, 1.2f, 0.6f, -1.0f);
     EXPECT_TRUE (veltrane::test::matchesReference (rig.render (1.0f),
                                                    referenceDir().getChildFile ("revolva-driven@1x.png")));
+}
+
+TEST_F (RevolvaEditor, ARestoredSessionLoadsItsFilesWithoutAskingAndNamesAMissingOne)
+{
+    TempFile good ("tone.wav", toneWave (5000));
+    juce::MemoryBlock saved;
+    {
+        TempFile gone ("gone.wav", toneWave (5000));
+        RevolvaAudioProcessor original;
+        ASSERT_TRUE (original.loadLayerFileNow (0, juce::File (good.path)));
+        ASSERT_TRUE (original.loadLayerFileNow (1, juce::File (gone.path)));
+        original.setParameter (P::file1Param, 1.0f);
+        original.setParameter (P::file1Param + 1, 1.0f);
+        original.getStateInformation (saved);
+    }
+    std::vector<int> asked;
+    editor().setFileRequest ([&asked] (int layer, std::function<void (const juce::File&)>) { asked.push_back (layer); });
+    rig.tick();
+    processor.setStateInformation (saved.getData(), (int) saved.getSize());
+    rig.tick();
+    EXPECT_TRUE (asked.empty()) << "no dialog for a file the session brings";
+    EXPECT_TRUE (editor().fileSwitch (0).getToggleState());
+    EXPECT_FALSE (editor().fileSwitch (1).getToggleState());
+    EXPECT_EQ (editor().statusText(), "not found: gone.wav");
+    ASSERT_TRUE (settleFiles());
+    EXPECT_TRUE (processor.isLayerFileOpen (0));
 }

@@ -1,5 +1,6 @@
 #include "RevolvaTestRig.h"
 #include "SoundFileWriter.h"
+#include "StateEnvelope.h"
 #include "SoxFiles.h"
 
 #include <gtest/gtest.h>
@@ -635,4 +636,137 @@ TEST (RevolvaLoading, FilesTheLibraryReadsFollowTheSameFilePositionRules)
     ASSERT_TRUE (r.settleFiles());
     EXPECT_EQ (sameLayers(), -1);
     EXPECT_TRUE (r.p->isLayerFileOpen (1));
+}
+
+namespace
+{
+/** Mono 16-bit WAVE of a sine at `hz` (48 kHz), `frames` long. */
+Bytes toneWave (double hz, int frames)
+{
+    Bytes data;
+    for (int i = 0; i < frames; ++i)
+        le16 (data, (std::uint32_t) (std::int16_t) std::lround (9000.0 * std::sin (2.0 * 3.141592653589793 * hz * i / 48000.0)) & 0xFFFFu);
+    return wave (1, 16, data, 48000);
+}
+
+std::vector<float> renderBlocks (Rig& r, int count)
+{
+    std::vector<float> out;
+    for (int k = 0; k < count; ++k)
+    {
+        r.block (512);
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < 512; ++i)
+                out.push_back (r.buffer.getSample (c, i));
+    }
+    return out;
+}
+
+juce::MemoryBlock stateOf (P& p)
+{
+    juce::MemoryBlock b;
+    p.getStateInformation (b);
+    return b;
+}
+} // namespace
+
+TEST (RevolvaRecall, FilesComeBackWithTheSession)
+{
+    TempFile a ("a.wav", toneWave (220.0, 60000)), b ("b.wav", toneWave (330.0, 90000));
+    Rig original;
+    original.p->setParameter (P::attackParam, 0.0f);
+    ASSERT_TRUE (original.p->loadLayerFileNow (0, juce::File (a.path)));
+    ASSERT_TRUE (original.p->loadLayerFileNow (2, juce::File (b.path)));
+    for (int l : { 0, 2 })
+    {
+        original.p->setParameter (P::file1Param + l, 1.0f);
+        original.p->setParameter (P::play1Param + l, 1.0f);
+    }
+    const auto saved = stateOf (*original.p);
+    const auto xml = veltrane_test::stateXml (saved);
+    EXPECT_NE (xml.find ("layerfile1=\"" + a.path + "\""), std::string::npos) << xml;
+    EXPECT_NE (xml.find ("layerfile3=\"" + b.path + "\""), std::string::npos);
+    EXPECT_EQ (xml.find ("layerfile2"), std::string::npos);
+    // The plugin's attributes come first, the files after them.
+    EXPECT_LT (xml.find ("color="), xml.find ("layerfile1"));
+
+    // A fresh instance loads them as a user's choice would; with the same blocks it plays
+    // the same audio.
+    Rig restored;
+    restored.p->setStateInformation (saved.getData(), (int) saved.getSize());
+    ASSERT_TRUE (adoptWhileIdle (*restored.p));
+    EXPECT_TRUE (restored.p->isLayerFileOpen (0) && restored.p->isLayerFileOpen (2));
+    const auto expected = renderBlocks (original, 40);
+    const auto got = renderBlocks (restored, 40);
+    EXPECT_EQ (got, expected);
+    float peak = 0.0f;
+    for (float v : got)
+        peak = std::max (peak, std::fabs (v));
+    EXPECT_GT (peak, 0.05f);
+    EXPECT_EQ (veltrane_test::stateXml (stateOf (*restored.p)), veltrane_test::stateXml (stateOf (*original.p)));
+
+    // A layer that holds no file (recorded or clear) saves nothing: a fresh instance's state
+    // is the plain format's.
+    Rig fresh;
+    EXPECT_EQ (veltrane_test::stateXml (stateOf (*fresh.p)).find ("layerfile"), std::string::npos);
+}
+
+TEST (RevolvaRecall, TheSavedContentComesBackFromWhereItStarted)
+{
+    // The content came from a refill at "filepos" 0.75 after the load; the restored layer
+    // holds the same frames, and the restored "filepos" causes no second refill.
+    TempFile longFile ("long.wav", indexedWave (1000000));
+    Rig original;
+    original.block (64);
+    ASSERT_EQ (original.p->loadSoundFile (2, longFile.path), 0);
+    ASSERT_TRUE (original.settleFiles());
+    original.p->setParameter (P::filepos1Param + 2, 0.75f);
+    ASSERT_TRUE (original.settleFiles());
+    EXPECT_EQ (original.p->layers[2].leftBuffer[0], frameValue (750000));
+    const auto saved = stateOf (*original.p);
+
+    Rig restored;
+    restored.p->setStateInformation (saved.getData(), (int) saved.getSize());
+    ASSERT_TRUE (restored.settleFiles());
+    for (int i = 0; i < LoopLayer::layerLength; i += 4099)
+        ASSERT_EQ (restored.p->layers[2].leftBuffer[i], original.p->layers[2].leftBuffer[i]) << i;
+    // Moving "filepos" afterwards refills as ever.
+    restored.p->setParameter (P::filepos1Param + 2, 0.5f);
+    ASSERT_TRUE (restored.settleFiles());
+    EXPECT_EQ (restored.p->layers[2].leftBuffer[0], frameValue (500000));
+}
+
+TEST (RevolvaRecall, AMissingFileLeavesItsLayerEmptyAndIsNamed)
+{
+    TempFile a ("a.wav", toneWave (220.0, 60000));
+    juce::MemoryBlock saved;
+    {
+        TempFile b ("moved.wav", toneWave (330.0, 60000));
+        Rig original;
+        ASSERT_TRUE (original.p->loadLayerFileNow (0, juce::File (a.path)));
+        ASSERT_TRUE (original.p->loadLayerFileNow (1, juce::File (b.path)));
+        for (int l : { 0, 1 })
+        {
+            original.p->setParameter (P::file1Param + l, 1.0f);
+            original.p->setParameter (P::play1Param + l, 1.0f);
+        }
+        original.p->setParameter (P::attackParam, 0.0f);
+        saved = stateOf (*original.p);
+    } // b is gone now
+
+    Rig restored;
+    restored.p->setStateInformation (saved.getData(), (int) saved.getSize());
+    ASSERT_TRUE (restored.settleFiles());
+    EXPECT_TRUE (restored.p->isLayerFileOpen (0));
+    EXPECT_FALSE (restored.p->isLayerFileOpen (1));
+    EXPECT_EQ (restored.p->getParameter (P::file1Param + 1), 0.0f);
+    EXPECT_EQ (restored.p->fileProblem(), "not found: moved.wav");
+    EXPECT_EQ (restored.p->fileProblemCount(), 1);
+    for (int i = 0; i < 60000; i += 97)
+        ASSERT_EQ (restored.p->layers[1].leftBuffer[i], 0.0f);
+    // The other layer plays.
+    float peak = 0.0f;
+    for (float v : renderBlocks (restored, 40))
+        peak = std::max (peak, std::fabs (v));
+    EXPECT_GT (peak, 0.05f);
 }
