@@ -187,6 +187,11 @@ bool RevolvaAudioProcessor::loadLayerFileNow (int layer, const juce::File& file)
 {
     if (layer < 0 || layer >= numLayers || loadSoundFile (layer, file.getFullPathName()) != 0)
         return false;
+    return waitForLayerFiles();
+}
+
+bool RevolvaAudioProcessor::waitForLayerFiles()
+{
     const auto deadline = juce::Time::getMillisecondCounter() + 60000u;
     while (isFileWorkPending())
     {

@@ -84,6 +84,8 @@ public:
         audio running (an offline renderer before its first block) it is adopted here. */
     bool loadLayerFileNow (int layer, const juce::File& file) override;
     int getNumLayers() const override { return numLayers; }
+    bool waitForLayerFiles() override;
+    juce::String layerFileProblem() const override { return fileProblem(); }
     /** Message thread: when no block has run for a while (a host that stopped processing),
         moves a finished load, clearing or refill into its layer; true when one was moved.
         Blocks that start meanwhile are skipped silently rather than kept waiting. */

@@ -251,3 +251,27 @@ TEST_F (Velrender, ReadsWhatLibsndfileReadsAndWritesFlacByTheOutputsExtension)
     EXPECT_NE (r.err.find ("cannot read"), std::string::npos) << r.err;
     EXPECT_FALSE (juce::File (path ("y.wav")).exists());
 }
+
+TEST_F (Velrender, ALayerFileComesBackThroughASavedState)
+{
+    // The generated test signal as a layer file; the saved state alone plays it again.
+    const auto layerFile = path ("layer.wav");
+    ASSERT_EQ (runVelrender ({ "quorrel", "--dry", layerFile }).status, 0);
+    const auto state = path ("r.state");
+    auto r = runVelrender ({ "revolva", "--layer-file", "1=" + layerFile, "--set", "play1=1", "--save-state", state,
+                             "--float", path ("first.wav") });
+    ASSERT_EQ (r.status, 0) << r.err;
+    r = runVelrender ({ "revolva", "--state", state, "--float", path ("again.wav") });
+    ASSERT_EQ (r.status, 0) << r.err;
+    const auto first = samplesOf (path ("first.wav")), again = samplesOf (path ("again.wav"));
+    ASSERT_FALSE (first.empty());
+    EXPECT_EQ (again, first);
+
+    // The file moved away: the render still runs, says so, and the layer is silent.
+    ASSERT_TRUE (juce::File (layerFile).moveFileTo (juce::File (path ("moved.wav"))));
+    r = runVelrender ({ "revolva", "--state", state, "--float", path ("without.wav") });
+    ASSERT_EQ (r.status, 0) << r.err;
+    EXPECT_NE (r.err.find ("not found: layer.wav"), std::string::npos) << r.err;
+    for (float v : samplesOf (path ("without.wav")))
+        ASSERT_EQ (v, 0.0f);
+}

@@ -280,6 +280,14 @@ int run (const RenderOptions& o, std::ostream& out, std::ostream& err)
             processor->getStateInformation (after);
             if (before == after && state != before)
                 err << "velrender: note: " << o.stateFile << " changed nothing (not a " << o.plugin << " state?)\n";
+            // A state's layer files load in the background; the render starts with them in.
+            if (layerTarget != nullptr)
+            {
+                if (! layerTarget->waitForLayerFiles())
+                    throw Failure { "the layer files of " + o.stateFile + " did not load within a minute" };
+                if (layerTarget->layerFileProblem().isNotEmpty())
+                    err << "velrender: note: " << layerTarget->layerFileProblem() << " (the layer stays empty)\n";
+            }
         }
         for (auto& [index, a] : resolved)
         {
