@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DurafoldAudioProcessor.h"
+#include "ProcessorRig.h"
 
 #include <cmath>
 #include <cstdint>
@@ -21,34 +22,34 @@ inline float signal (std::int64_t t, int channel)
            + 0.2f * (float) std::sin (2.0 * 3.141592653589793 * (1234.5 + 100.0 * channel) * tt);
 }
 
-/** A processor fed with the test signal block by block, time counted from its first block. */
+/** The suite's processor rig over a durafold processor at 44.1 kHz, fed with the test
+    signal; time counts from the first block. */
 struct Rig
 {
-    explicit Rig (int channelsIn = 2) : channels (channelsIn) { proc->prepareToPlay (44100.0, 512); }
+    explicit Rig (int channels = 2) : host (*proc, channels, 512, 44100.0) {}
 
+    /** The next n input samples as a buffer, not yet processed (the time moves on). */
     juce::AudioSampleBuffer block (int n)
     {
-        juce::AudioSampleBuffer b (channels, n);
-        for (int c = 0; c < channels; ++c)
+        juce::AudioSampleBuffer b (host.buffer.getNumChannels(), n);
+        for (int c = 0; c < b.getNumChannels(); ++c)
             for (int i = 0; i < n; ++i)
-                b.setSample (c, i, signal (time + i, c));
-        time += n;
+                b.setSample (c, i, signal (host.time + i, c));
+        host.time += n;
         return b;
     }
 
+    /** The next n samples processed; returns the output. */
     juce::AudioSampleBuffer run (int n)
     {
-        auto b = block (n);
-        juce::MidiBuffer midi;
-        proc->processBlock (b, midi);
-        return b;
+        return host.block (n, [] (int c, std::int64_t t) { return signal (t, c); });
     }
 
     void set (int i, float p) { proc->setParameter (i, p); }
 
     std::unique_ptr<DurafoldAudioProcessor> proc = std::make_unique<DurafoldAudioProcessor>();
-    int channels;
-    std::int64_t time = 0;
+    veltrane_test::ProcessorRig host;
+    std::int64_t& time = host.time;
 };
 
 /** Normalized "stretch" for a stretch factor. */

@@ -1,3 +1,4 @@
+#include "ProcessorRig.h"
 #include "QuorrelAudioProcessor.h"
 
 #include <gtest/gtest.h>
@@ -8,24 +9,11 @@
 
 namespace
 {
-/** Runs a whole signal through the processor in blocks of the given size. */
+/** Runs a whole signal through the processor in blocks of the given size (the suite's rig). */
 std::vector<float> run (QuorrelAudioProcessor& q, const std::vector<float>& in, int block, int channels = 2)
 {
-    std::vector<float> out (in.size());
-    juce::MidiBuffer midi;
-    juce::AudioBuffer<float> b (channels, block);
-    for (size_t start = 0; start < in.size(); start += (size_t) block)
-    {
-        const int n = (int) std::min ((size_t) block, in.size() - start);
-        b.setSize (channels, n, false, false, true);
-        for (int c = 0; c < channels; ++c)
-            for (int i = 0; i < n; ++i)
-                b.setSample (c, i, in[start + (size_t) i]);
-        q.processBlock (b, midi);
-        for (int i = 0; i < n; ++i)
-            out[start + (size_t) i] = b.getSample (0, i);
-    }
-    return out;
+    veltrane_test::ProcessorRig rig (q, channels, block, 48000.0, false);
+    return rig.run ((int) in.size(), veltrane_test::mono ([&in] (std::int64_t t) { return in[(size_t) t]; }));
 }
 
 std::vector<float> tone (int n)

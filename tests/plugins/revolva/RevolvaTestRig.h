@@ -2,6 +2,7 @@
 
 // Drives a RevolvaAudioProcessor block by block for the processor and kernel tests.
 
+#include "ProcessorRig.h"
 #include "RevolvaAudioProcessor.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -21,28 +22,25 @@ namespace revolvatest
 {
 constexpr double testRate = 48000.0;
 
+/** The suite's processor rig over a revolva processor at 48 kHz, with revolva's own steps. */
 struct Rig
 {
     std::unique_ptr<RevolvaAudioProcessor> p = std::make_unique<RevolvaAudioProcessor>();
-    juce::AudioBuffer<float> buffer;
-    juce::MidiBuffer midi;
+    veltrane_test::ProcessorRig host;
+    juce::AudioBuffer<float>& buffer = host.buffer;
+    juce::MidiBuffer& midi = host.midi;
 
-    explicit Rig (int channels = 2, int blockSize = 512)
-    {
-        p->prepareToPlay (testRate, blockSize);
-        buffer.setSize (channels, blockSize);
-        buffer.clear();
-    }
+    explicit Rig (int channels = 2, int blockSize = 512) : host (*p, channels, blockSize, testRate) {}
 
-    /** One block of n samples; input(c, i) gives the input, MIDI is sent once. */
+    /** One block of n samples; input(c, i) gives the input at index i of the block, MIDI
+        is sent once. */
     void block (int n, const std::function<float (int, int)>& input = {})
     {
-        buffer.setSize (buffer.getNumChannels(), n, false, false, true);
-        for (int c = 0; c < buffer.getNumChannels(); ++c)
-            for (int i = 0; i < n; ++i)
-                buffer.setSample (c, i, input ? input (c, i) : 0.0f);
-        p->processBlock (buffer, midi);
-        midi.clear();
+        const std::int64_t start = host.time;
+        if (input)
+            host.block (n, [&] (int c, std::int64_t t) { return input (c, (int) (t - start)); });
+        else
+            host.block (n);
     }
 
     void blocks (int count, int n) { for (int k = 0; k < count; ++k) block (n); }

@@ -1,5 +1,7 @@
 #include "TonalithTestSupport.h"
 
+#include "ProcessorRig.h"
+
 #include <cmath>
 
 namespace tonalith_test
@@ -7,24 +9,10 @@ namespace tonalith_test
 std::vector<float> run (TonalithAudioProcessor& p, int samples, const std::function<float (int)>& source,
                         int channels, int block, juce::MidiBuffer* midi)
 {
-    std::vector<float> out;
-    out.reserve ((size_t) samples);
-    juce::AudioBuffer<float> buffer (channels, block);
-    juce::MidiBuffer empty;
-    int t = 0;
-    while (t < samples)
-    {
-        const int n = std::min (block, samples - t);
-        buffer.setSize (channels, n, false, false, true);
-        for (int c = 0; c < channels; ++c)
-            for (int i = 0; i < n; ++i)
-                buffer.setSample (c, i, source (t + i));
-        p.processBlock (buffer, midi != nullptr && t == 0 ? *midi : empty);
-        for (int i = 0; i < n; ++i)
-            out.push_back (buffer.getSample (0, i));
-        t += n;
-    }
-    return out;
+    veltrane_test::ProcessorRig rig (p, channels, block, 48000.0, false);
+    if (midi != nullptr)
+        rig.midi = *midi;
+    return rig.run (samples, veltrane_test::mono ([&source] (std::int64_t t) { return source ((int) t); }));
 }
 
 void runFirstFrame (TonalithAudioProcessor& p)

@@ -7,8 +7,8 @@
 
 namespace tonalith_test
 {
-/** Runs the processor over `samples` samples in blocks of `block`, feeding every channel
-    with source(t) and returning channel 0's output. */
+/** The suite's processor rig (without prepareToPlay) over `samples` samples in blocks of
+    `block`, every channel fed with source(t), MIDI with the first block; channel 0's output. */
 std::vector<float> run (TonalithAudioProcessor& p, int samples, const std::function<float (int)>& source,
                         int channels = 2, int block = 512, juce::MidiBuffer* midi = nullptr);
 
