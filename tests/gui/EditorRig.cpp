@@ -139,6 +139,11 @@ juce::Image EditorRig::render (float scale) const
 }
 
 //==============================================================================
+juce::File referenceDirectory (const juce::String& plugin)
+{
+    return juce::File (VELTRANE_TEST_DATA_DIR).getChildFile ("plugins/" + plugin + "/references");
+}
+
 void expectDefaultImages (EditorRig& rig, const juce::String& plugin, const juce::File& referenceDir, int width,
                           int height, std::initializer_list<float> scales)
 {

@@ -55,6 +55,20 @@ private:
     double phase = 0.0;
 };
 
+/** The reference images of a plug-in's editor: tests/plugins/<plugin>/references. */
+juce::File referenceDirectory (const juce::String& plugin);
+
+/** A test with a plug-in's processor and its editor in a rig. */
+template <class Processor, class Editor, int sampleRate = 44100, int blockSize = 512>
+struct EditorFixture : ::testing::Test
+{
+    Processor processor;
+    EditorRig rig { processor, (double) sampleRate, blockSize };
+    Editor& editor() { return dynamic_cast<Editor&> (rig.editor()); }
+    /** Sets a parameter from its scaled value the way a host would, as a normalized value. */
+    void setHostScaled (int index, float scaled) { rig.setHostParameter (index, processor.normalizedFromScaled (index, scaled)); }
+};
+
 /** How far two images are apart. */
 struct ImageDifference
 {

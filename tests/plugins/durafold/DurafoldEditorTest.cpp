@@ -10,16 +10,10 @@ namespace
 {
 using P = DurafoldAudioProcessor;
 
-juce::File referenceDir()
-{
-    return juce::File (VELTRANE_TEST_DATA_DIR).getChildFile ("plugins/durafold/references");
-}
+juce::File referenceDir() { return veltrane::test::referenceDirectory ("durafold"); }
 
-struct DurafoldEditor : ::testing::Test
+struct DurafoldEditor : veltrane::test::EditorFixture<DurafoldAudioProcessor, DurafoldAudioProcessorEditor>
 {
-    DurafoldAudioProcessor processor;
-    EditorRig rig { processor };
-    DurafoldAudioProcessorEditor& editor() { return dynamic_cast<DurafoldAudioProcessorEditor&> (rig.editor()); }
 };
 } // namespace
 

@@ -13,10 +13,7 @@ namespace
 {
 using P = QuorrelAudioProcessor;
 
-juce::File referenceDir()
-{
-    return juce::File (VELTRANE_TEST_DATA_DIR).getChildFile ("plugins/quorrel/references");
-}
+juce::File referenceDir() { return veltrane::test::referenceDirectory ("quorrel"); }
 
 /** Counts host notifications per parameter index. */
 struct HostSpy : juce::AudioProcessorListener
@@ -31,17 +28,8 @@ struct HostSpy : juce::AudioProcessorListener
     std::map<int, float> lastValue;
 };
 
-struct QuorrelEditor : ::testing::Test
+struct QuorrelEditor : veltrane::test::EditorFixture<QuorrelAudioProcessor, QuorrelAudioProcessorEditor>
 {
-    QuorrelAudioProcessor processor;
-    EditorRig rig { processor };
-    QuorrelAudioProcessorEditor& editor() { return dynamic_cast<QuorrelAudioProcessorEditor&> (rig.editor()); }
-
-    /** Sets "ingain" from a scaled value the way the host would, as a normalized value. */
-    void setHostScaled (int index, float scaled)
-    {
-        rig.setHostParameter (index, processor.normalizedFromScaled (index, scaled));
-    }
 };
 
 bool regionDiffers (const juce::Image& a, const juce::Image& b, juce::Rectangle<int> area)

@@ -17,10 +17,7 @@ namespace
 {
 using P = RevolvaAudioProcessor;
 
-juce::File referenceDir()
-{
-    return juce::File (VELTRANE_TEST_DATA_DIR).getChildFile ("plugins/revolva/references");
-}
+juce::File referenceDir() { return veltrane::test::referenceDirectory ("revolva"); }
 
 /** A mono 16-bit WAVE of a decaying 220 Hz tone. */
 Bytes toneWave (int frames)
@@ -34,11 +31,8 @@ Bytes toneWave (int frames)
     return wave (1, 16, data);
 }
 
-struct RevolvaEditor : ::testing::Test
+struct RevolvaEditor : veltrane::test::EditorFixture<RevolvaAudioProcessor, RevolvaAudioProcessorEditor, 44100, 2048>
 {
-    RevolvaAudioProcessor processor;
-    EditorRig rig { processor, 44100.0, 2048 };
-    RevolvaAudioProcessorEditor& editor() { return dynamic_cast<RevolvaAudioProcessorEditor&> (rig.editor()); }
 
     /** Answers the file requests with the given path ("" for a cancelled dialog). */
     void answerWith (const std::string& path)

@@ -14,18 +14,10 @@ namespace
 using P = TonalithAudioProcessor;
 using E = TonalithAudioProcessorEditor;
 
-juce::File referenceDir()
-{
-    return juce::File (VELTRANE_TEST_DATA_DIR).getChildFile ("plugins/tonalith/references");
-}
+juce::File referenceDir() { return veltrane::test::referenceDirectory ("tonalith"); }
 
-struct TonalithEditor : ::testing::Test
+struct TonalithEditor : veltrane::test::EditorFixture<TonalithAudioProcessor, E>
 {
-    TonalithAudioProcessor processor;
-    EditorRig rig { processor };
-    E& editor() { return dynamic_cast<E&> (rig.editor()); }
-
-    void setHostScaled (int index, float scaled) { rig.setHostParameter (index, processor.normalizedFromScaled (index, scaled)); }
 };
 } // namespace
 
