@@ -48,7 +48,10 @@ struct VeltraneProcessor::Announcer final : juce::Timer
 
     std::mutex ownerMutex;
     VeltraneProcessor* owner;
-    bool ticks = true; // the owner's own tick is called (under ownerMutex)
+    // The owner's own tick is called (under ownerMutex) only once the owner has said its
+    // members are built: the timer starts in the base constructor, and a host's message
+    // thread may fire it while the derived constructor is still running.
+    bool ticks = false;
 };
 
 VeltraneProcessor::VeltraneProcessor (const PluginIdentity& identityIn, const ParameterInfo* tableIn, int countIn)
@@ -96,6 +99,12 @@ void VeltraneProcessor::setNonRealtime (bool isNonRealtime) noexcept
 }
 
 VeltraneProcessor::~VeltraneProcessor() { Announcer::release (announcer); }
+
+void VeltraneProcessor::beginMessageThreadTicks()
+{
+    std::lock_guard<std::mutex> lock (announcer->ownerMutex);
+    announcer->ticks = true;
+}
 
 void VeltraneProcessor::endMessageThreadTicks()
 {

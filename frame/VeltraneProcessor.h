@@ -122,8 +122,11 @@ protected:
         of changes reaches the host as one. */
     void setParameterFromProcessing (int i, float p) noexcept;
     /** Called every 50 ms on the message thread, after the latency and the changed values
-        are handed on. */
+        are handed on, from the time the derived processor calls beginMessageThreadTicks. */
     virtual void messageThreadTick() {}
+    /** Starts the calls of messageThreadTick; a derived processor whose tick uses its own
+        members calls it last in its constructor. */
+    void beginMessageThreadTicks();
     /** Stops the calls of messageThreadTick (waiting for one under way); a derived
         processor whose tick uses its own members calls it first in its destructor. */
     void endMessageThreadTicks();

@@ -59,6 +59,7 @@ RevolvaAudioProcessor::RevolvaAudioProcessor()
     barsPerSample = beatsPerSample / beatsPerBar;
 
     reportLatency (0);
+    beginMessageThreadTicks();
 }
 
 RevolvaAudioProcessor::~RevolvaAudioProcessor()

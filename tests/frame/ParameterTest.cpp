@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <clocale>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -240,4 +242,43 @@ TEST (ParameterModel, LV2HostsHearEveryValueOnceRunningAndAfterStateRestore)
     p.publishChangedParameters();
     EXPECT_TRUE (ear.heard.empty());
     p.removeListener (&ear);
+}
+
+namespace
+{
+/** A processor whose tick uses a member that its constructor builds slowly. */
+struct SlowlyBuilt : TestProcessor
+{
+    explicit SlowlyBuilt (std::atomic<bool>& tickedEarly) : early (tickedEarly)
+    {
+        juce::Thread::sleep (300); // several timer periods while the members are not built
+        built.store (true);
+        beginMessageThreadTicks();
+    }
+    ~SlowlyBuilt() override { endMessageThreadTicks(); }
+    void messageThreadTick() override
+    {
+        if (! built.load())
+            early.store (true);
+    }
+    std::atomic<bool> built { false };
+    std::atomic<bool>& early;
+};
+} // namespace
+
+TEST (ParameterModel, TheTickWaitsForTheDerivedConstructor)
+{
+    // Hosts construct on their own thread while the plug-in's message thread runs timers.
+    std::atomic<bool> early { false }, done { false };
+    std::unique_ptr<SlowlyBuilt> p;
+    std::thread host ([&] {
+        p = std::make_unique<SlowlyBuilt> (early);
+        done.store (true);
+    });
+    while (! done.load())
+        if (! juce::dispatchNextMessageOnSystemQueue (true))
+            juce::Thread::sleep (1);
+    host.join();
+    EXPECT_FALSE (early.load());
+    p.reset();
 }
