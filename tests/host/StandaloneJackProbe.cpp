@@ -155,14 +155,23 @@ int probe (int argc, char** argv, bool listen)
         return 3;
     }
     std::printf ("%s: in_1, in_2, out_1 and out_2 registered\n", target.c_str());
-    // The program connects itself to the server's own ports, as a user expects.
-    bool connected = true;
-    for (const char* pair : { ":out_1|system:playback_1", ":out_2|system:playback_2", ":in_1|system:capture_1", ":in_2|system:capture_2" })
+    // The program connects itself to the server's own ports, as a user expects: it does so
+    // after registering them, so a busy machine may show the ports a moment before.
+    bool connected = false;
+    const auto connectBy = std::chrono::steady_clock::now() + std::chrono::seconds (10);
+    while (! connected && std::chrono::steady_clock::now() < connectBy)
     {
-        const std::string p (pair);
-        const auto bar = p.find ('|');
-        const auto* mine = jack_port_by_name (client, (target + p.substr (0, bar)).c_str());
-        connected = connected && mine != nullptr && jack_port_connected_to (mine, p.substr (bar + 1).c_str()) != 0;
+        connected = true;
+        for (const char* pair : { ":out_1|system:playback_1", ":out_2|system:playback_2", ":in_1|system:capture_1",
+                                  ":in_2|system:capture_2" })
+        {
+            const std::string p (pair);
+            const auto bar = p.find ('|');
+            const auto* mine = jack_port_by_name (client, (target + p.substr (0, bar)).c_str());
+            connected = connected && mine != nullptr && jack_port_connected_to (mine, p.substr (bar + 1).c_str()) != 0;
+        }
+        if (! connected)
+            std::this_thread::sleep_for (std::chrono::milliseconds (100));
     }
     std::printf ("%s: %s the server's system ports\n", target.c_str(), connected ? "connected to" : "NOT connected to");
     if (! listen)
