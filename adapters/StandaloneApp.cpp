@@ -67,8 +67,8 @@ public:
 
         mainWindow = std::make_unique<juce::StandaloneFilterWindow> (
             getApplicationName(),
-            juce::LookAndFeel::getDefaultLookAndFeel().findColour (juce::ResizableWindow::backgroundColourId),
-            settings, false);
+            juce::LookAndFeel::getDefaultLookAndFeel().findColour (juce::ResizableWindow::backgroundColourId), settings,
+            false);
 
         // A remembered JACK setup while no server runs: ALSA for this run only.
         auto& devices = mainWindow->getDeviceManager();
@@ -83,8 +83,8 @@ public:
     void shutdown() override
     {
         auto& devices = mainWindow->getDeviceManager();
-        const bool userChanged = devices.getCurrentAudioDeviceType() != automaticType
-                              || devices.getAudioDeviceSetup() != automaticSetup;
+        const bool userChanged =
+            devices.getCurrentAudioDeviceType() != automaticType || devices.getAudioDeviceSetup() != automaticSetup;
         mainWindow = nullptr; // stores the device setup in the settings
         auto* settings = appProperties.getUserSettings();
         if (! userChanged)

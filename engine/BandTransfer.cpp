@@ -116,9 +116,9 @@ void BandTransfer::setFloor (float floorIn) noexcept
 int BandTransfer::bandOf (float magnitude) const noexcept
 {
     // Without branches: magnitudes are noise-like, so a branch would often be mispredicted.
-    const std::uint32_t inside = (std::uint32_t) -(int) ((magnitude > edges[numBands])
-                                                         & (magnitude <= std::numeric_limits<float>::max())
-                                                         & (numBands > 0));
+    const bool banded =
+        (magnitude > edges[numBands]) & (magnitude <= std::numeric_limits<float>::max()) & (numBands > 0);
+    const std::uint32_t inside = 0u - (std::uint32_t) banded; // all ones inside the bands
     const float m = std::min (magnitude, 1.0f);
     const int b = table[((bitsOf (m) >> 16) - keyBase) & inside];
     const int settled = b - (int) (m > edges[b]);

@@ -16,7 +16,7 @@ namespace veltrane
 class BandTransfer
 {
 public:
-    static constexpr int maxBins = 8192;        // N/2 of the largest transform
+    static constexpr int maxBins = 8192; // N/2 of the largest transform
     static constexpr float bandFactor = 0.707106f;
     static constexpr float lowestFloor = 1.0e-12f; // keeps the number of bands bounded
     static constexpr int maxBands = 96;
@@ -24,7 +24,7 @@ public:
     /** What happens to a source whose frequency lies below bin 0. */
     enum class BelowBinZero
     {
-        dropped,      // only frequencies rounding to bin 0 from above -1 bin land there
+        dropped, // only frequencies rounding to bin 0 from above -1 bin land there
         landsInBinZero
     };
 
@@ -48,7 +48,8 @@ public:
         2): the nearest bin t of n f (halves round down), none when t is not below n/2 or the
         frequency is not a number, and for frequencies below bin 0 as the rule says; and the
         phase step (t/n - f) x hopTwoPi (radians) that moves the source there. */
-    void assignTargets (const float* frequency, int stride, int count, int n, float hopTwoPi, BelowBinZero rule) noexcept;
+    void assignTargets (const float* frequency, int stride, int count, int n, float hopTwoPi,
+                        BelowBinZero rule) noexcept;
 
     /** Transfers sources 0..count-1 of magnitude[i x stride] (stride 1 or 2) to the targets
         that assignTargets gave them. Writes outMagnitude and outPhase for bins 0..half (bin
@@ -69,10 +70,10 @@ private:
     unsigned char* table = nullptr;
     std::uint32_t keyBase = 0;
 
-    int* target = nullptr;       // per source: target bin or -1
-    float* step = nullptr;       // per source: phase step to its target (radians)
+    int* target = nullptr;         // per source: target bin or -1
+    float* step = nullptr;         // per source: phase step to its target (radians)
     unsigned char* band = nullptr; // per source: band, bandCount() when not carried
-    int* order = nullptr;        // carried sources in visiting order
-    float* winner = nullptr;     // per target (and a spare slot): the phase step of its first source
+    int* order = nullptr;          // carried sources in visiting order
+    float* winner = nullptr;       // per target (and a spare slot): the phase step of its first source
 };
 } // namespace veltrane

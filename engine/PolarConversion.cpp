@@ -98,7 +98,8 @@ VELTRANE_VECTOR_CLONES void fromPolarPairs (const float* pairs, int n, float* ha
     fromPolar<2> (pairs, pairs + 1, n, halfcomplex);
 }
 
-VELTRANE_VECTOR_CLONES void fromPolarPlanes (const float* magnitude, const float* phase, int n, float* halfcomplex) noexcept
+VELTRANE_VECTOR_CLONES void fromPolarPlanes (const float* magnitude, const float* phase, int n,
+                                             float* halfcomplex) noexcept
 {
     fromPolar<1> (magnitude, phase, n, halfcomplex);
 }

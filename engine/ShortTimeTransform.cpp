@@ -6,7 +6,8 @@
 
 namespace veltrane
 {
-ShortTimeTransform::ShortTimeTransform (bool unityWindowSumIn) : unityWindowSum (unityWindowSumIn)
+ShortTimeTransform::ShortTimeTransform (bool unityWindowSumIn)
+    : unityWindowSum (unityWindowSumIn)
 {
     analysisWindow = RealFft::allocateAligned (maxFFTSize);
     synthesisWindow = RealFft::allocateAligned (maxFFTSize);

@@ -41,16 +41,16 @@ public:
     void inverseTransform (const float* halfcomplex, float* alignedOutput) noexcept;
 
     // Configuration, changed on the audio thread only.
-    int fftSize = 1024;          // N, a power of two in 16..16384
-    int halfSize = 512;          // N/2
-    int log2Size = 10;           // log2 N
-    int overlapShift = 2;        // hop = N >> overlapShift
-    int hop = 256;               // samples between frames
+    int fftSize = 1024;   // N, a power of two in 16..16384
+    int halfSize = 512;   // N/2
+    int log2Size = 10;    // log2 N
+    int overlapShift = 2; // hop = N >> overlapShift
+    int hop = 256;        // samples between frames
     float inverseHop = 1.0f / 256.0f;
     int windowKind = hammingWindow;
     bool unityWindowSum = false;
-    float pi = 0.0f;             // 4 atanf(1), single precision
-    float twoPi = 0.0f;          // 8 atanf(1), single precision
+    float pi = 0.0f;    // 4 atanf(1), single precision
+    float twoPi = 0.0f; // 8 atanf(1), single precision
 
     float* analysisWindow = nullptr;
     float* synthesisWindow = nullptr;

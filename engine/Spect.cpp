@@ -9,7 +9,8 @@
 
 using veltrane::RealFft;
 
-spect::spect (int channelCount, bool unityWindowSumIn) : veltrane::ShortTimeTransform (unityWindowSumIn)
+spect::spect (int channelCount, bool unityWindowSumIn)
+    : veltrane::ShortTimeTransform (unityWindowSumIn)
 {
     for (int c = 0; c < maxChannels; ++c)
     {

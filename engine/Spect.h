@@ -35,24 +35,24 @@ public:
     /** Halfcomplex spectrum of polar pairs. */
     void polarToCart (const float* polar, float* halfcomplex) const noexcept;
 
-    float* analysisFrame[maxChannels] {};   // last N input samples, oldest first
+    float* analysisFrame[maxChannels] {}; // last N input samples, oldest first
     float* inputFifo[maxChannels] {};
     float* outputAccumulator[maxChannels] {};
-    int stereo = 1;                          // 1 when channel 1 is processed
+    int stereo = 1; // 1 when channel 1 is processed
     bool bypass = false;
-    int analysisRotation[maxChannels] {};    // running analysis offsets, modulo N
-    int synthesisRotation[maxChannels] {};   // running synthesis offsets, modulo N
-    int fifoPosition = 0;                    // samples of the current hop gathered, 0..hop-1
-    float inputGain = 1.0f;                  // linear factor on the analysed input and input meters
-    float outputGain = 1.0f;                 // linear factor on every resynthesised frame
+    int analysisRotation[maxChannels] {};  // running analysis offsets, modulo N
+    int synthesisRotation[maxChannels] {}; // running synthesis offsets, modulo N
+    int fifoPosition = 0;                  // samples of the current hop gathered, 0..hop-1
+    float inputGain = 1.0f;                // linear factor on the analysed input and input meters
+    float outputGain = 1.0f;               // linear factor on every resynthesised frame
 
     // Decaying peaks (linear, 1 = full scale); read by the editors on the message thread.
     std::atomic<float> inputPeak[maxChannels] {};
     std::atomic<float> outputPeak[maxChannels] {};
 
 protected:
-    void advanceRotations() noexcept;          // every rotation index moves on by one hop
-    void analyseChannel (int c) noexcept;      // history shift, rotation, window, forward
-    void synthesiseChannel (int c) noexcept;   // inverse, rotation, window, overlap-add
+    void advanceRotations() noexcept;        // every rotation index moves on by one hop
+    void analyseChannel (int c) noexcept;    // history shift, rotation, window, forward
+    void synthesiseChannel (int c) noexcept; // inverse, rotation, window, overlap-add
     void shiftAccumulator (int c) noexcept;
 };

@@ -13,7 +13,11 @@ class AppliedValue
 public:
     AppliedValue() = default;
     /** Already applied at `initial` (a switch that starts off, say). */
-    explicit AppliedValue (float initial) : last (initial), seen (true) {}
+    explicit AppliedValue (float initial)
+        : last (initial),
+          seen (true)
+    {
+    }
 
     /** True (and remembered) when v is new. */
     bool update (float v) noexcept

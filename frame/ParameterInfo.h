@@ -15,16 +15,16 @@ enum class Conversion
 /** One row of a plug-in's parameter table. */
 struct ParameterInfo
 {
-    const char* name;           // exact text of getParameterName
+    const char* name; // exact text of getParameterName
     Conversion kind;
-    float a, b;                 // forward constants
-    float c;                    // float nearest 1/a, used by the back conversion
-    float minimum;              // scaled minimum reported to hosts
-    float maximum;              // scaled maximum
-    float scaledDefault;        // scaled default
-    float normalizedDefault;    // normalized default (getParameterDefaultValue)
-    float initial;              // normalized value at construction
-    bool meta = false;          // isMetaParameter
+    float a, b;              // forward constants
+    float c;                 // float nearest 1/a, used by the back conversion
+    float minimum;           // scaled minimum reported to hosts
+    float maximum;           // scaled maximum
+    float scaledDefault;     // scaled default
+    float normalizedDefault; // normalized default (getParameterDefaultValue)
+    float initial;           // normalized value at construction
+    bool meta = false;       // isMetaParameter
 };
 
 /** Scaled value of p by the row's conversion, in single precision, never clamped. */

@@ -13,10 +13,18 @@ void appendEscaped (std::string& out, const juce::String& text)
         const auto ch = p.getAndAdvance();
         switch (ch)
         {
-            case '&': out += "&amp;"; break;
-            case '"': out += "&quot;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
             default:
                 if (ch < 32)
                     out += "&#" + std::to_string ((int) ch) + ";";

@@ -13,7 +13,11 @@ namespace veltrane
     so the timer outlives its processor until the message thread has moved on. */
 struct VeltraneProcessor::Announcer final : juce::Timer
 {
-    explicit Announcer (VeltraneProcessor& p) : owner (&p) { startTimer (50); }
+    explicit Announcer (VeltraneProcessor& p)
+        : owner (&p)
+    {
+        startTimer (50);
+    }
 
     void timerCallback() override
     {
@@ -120,7 +124,10 @@ void VeltraneProcessor::setParameter (int i, float p)
         params[(size_t) i]->value.store (p, std::memory_order_relaxed);
 }
 
-float VeltraneProcessor::getParameterDefaultValue (int i) { return isValidIndex (i) ? table[i].normalizedDefault : 0.0f; }
+float VeltraneProcessor::getParameterDefaultValue (int i)
+{
+    return isValidIndex (i) ? table[i].normalizedDefault : 0.0f;
+}
 
 const juce::String VeltraneProcessor::getParameterName (int i) { return isValidIndex (i) ? table[i].name : "unknown"; }
 

@@ -6,10 +6,15 @@
 
 namespace veltrane
 {
-PanelEditor::PanelEditor (VeltraneProcessor& p) : PanelEditor (p, ControlStyle {}) {}
+PanelEditor::PanelEditor (VeltraneProcessor& p)
+    : PanelEditor (p, ControlStyle {})
+{
+}
 
 PanelEditor::PanelEditor (VeltraneProcessor& p, ControlStyle s)
-    : juce::AudioProcessorEditor (p), panelProcessor (p), style (s)
+    : juce::AudioProcessorEditor (p),
+      panelProcessor (p),
+      style (s)
 {
 }
 
@@ -134,7 +139,8 @@ void PanelEditor::buttonClicked (juce::Button* button)
     for (auto* s : switches)
         if (&s->button == button)
         {
-            setAsGesture (s->parameter, panelProcessor.normalizedFromScaled (s->parameter, button->getToggleState() ? 1.0f : 0.0f));
+            setAsGesture (s->parameter,
+                          panelProcessor.normalizedFromScaled (s->parameter, button->getToggleState() ? 1.0f : 0.0f));
             return;
         }
     buttonPressed (*button);

@@ -26,11 +26,9 @@ juce::Typeface::Ptr embeddedPanelTypeface()
 
 juce::Typeface::Ptr panelTypeface()
 {
-    static const juce::Typeface::Ptr face = []() -> juce::Typeface::Ptr
-    {
+    static const juce::Typeface::Ptr face = []() -> juce::Typeface::Ptr {
         if (systemHasPanelTypeface())
-            return juce::Typeface::createSystemTypefaceFor (
-                juce::Font (panelTypefaceName, panelTypefaceStyle, 10.0f));
+            return juce::Typeface::createSystemTypefaceFor (juce::Font (panelTypefaceName, panelTypefaceStyle, 10.0f));
         if (auto embedded = embeddedPanelTypeface())
             return embedded;
         return juce::Typeface::createSystemTypefaceFor (

@@ -10,16 +10,12 @@ namespace
 juce::Colour colourOf (const juce::Component& editor, int id)
 {
     // An identifier the editor never set draws black, as on the look and feel.
-    return editor.isColourSpecified (id) || editor.getLookAndFeel().isColourSpecified (id)
-               ? editor.findColour (id)
-               : juce::Colours::black;
+    return editor.isColourSpecified (id) || editor.getLookAndFeel().isColourSpecified (id) ? editor.findColour (id)
+                                                                                           : juce::Colours::black;
 }
 } // namespace
 
-void fillCircle (juce::Graphics& g, float x, float y, float diameter)
-{
-    g.fillEllipse (x, y, diameter, diameter);
-}
+void fillCircle (juce::Graphics& g, float x, float y, float diameter) { g.fillEllipse (x, y, diameter, diameter); }
 
 void paintBackground (juce::Graphics& g, const juce::Component& editor)
 {
@@ -59,11 +55,11 @@ void paintTitle (juce::Graphics& g, const juce::Component& editor, const juce::S
 {
     g.setFont (panelFont (30.0f));
     g.setColour (colourOf (editor, vel01LAF::faceColourId));
-    g.drawText (juce::translate (title), juce::Rectangle<int> (22, 9, 386, 30),
-                juce::Justification::centredLeft, ellipsis);
+    g.drawText (juce::translate (title), juce::Rectangle<int> (22, 9, 386, 30), juce::Justification::centredLeft,
+                ellipsis);
     g.setColour (colourOf (editor, vel01LAF::textColourId));
-    g.drawText (juce::translate ("veltrane"), juce::Rectangle<int> (24, 10, 186, 30),
-                juce::Justification::centredLeft, ellipsis);
+    g.drawText (juce::translate ("veltrane"), juce::Rectangle<int> (24, 10, 186, 30), juce::Justification::centredLeft,
+                ellipsis);
 }
 
 void paintLabels (juce::Graphics& g, const juce::Component& editor, float fontHeight,
@@ -95,7 +91,7 @@ void paintStatusText (juce::Graphics& g, const juce::Component& editor, StatusBa
         return;
     g.setFont (panelFont (12.0f));
     g.setColour (colourOf (editor, vel01LAF::accentColourId));
-    g.drawText (text, juce::Rectangle<int> (s.leftX + 12, s.y + 3, s.bandWidth - 6, 12), juce::Justification::centredLeft,
-                true);
+    g.drawText (text, juce::Rectangle<int> (s.leftX + 12, s.y + 3, s.bandWidth - 6, 12),
+                juce::Justification::centredLeft, true);
 }
 } // namespace veltrane::panel

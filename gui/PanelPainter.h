@@ -28,8 +28,7 @@ void paintTitleBar (juce::Graphics& g, const juce::Component& editor, TitleBarSh
 
 /** The title text (face colour) with the brand word over it in the text colour,
     offset by 2 and 1 pixels. */
-void paintTitle (juce::Graphics& g, const juce::Component& editor, const juce::String& title,
-                 bool ellipsis = true);
+void paintTitle (juce::Graphics& g, const juce::Component& editor, const juce::String& title, bool ellipsis = true);
 
 struct Label
 {

@@ -18,10 +18,7 @@ juce::Path wedge (float startX, float startY, float cx, float cy, float radius, 
     return path;
 }
 
-void fillCircle (juce::Graphics& g, float x, float y, float diameter)
-{
-    g.fillEllipse (x, y, diameter, diameter);
-}
+void fillCircle (juce::Graphics& g, float x, float y, float diameter) { g.fillEllipse (x, y, diameter, diameter); }
 
 /** Filled circle of the given diameter centred on the circle of radius r at angle a. */
 void fillDotOnCircle (juce::Graphics& g, float cx, float cy, float r, float a, float diameter)
@@ -41,7 +38,10 @@ juce::String truncatedText (double v)
 }
 } // namespace
 
-vel01LAF::vel01LAF() : pi (4.0f * std::atan (1.0f)) {}
+vel01LAF::vel01LAF()
+    : pi (4.0f * std::atan (1.0f))
+{
+}
 
 void vel01LAF::setVuLevels (float inLeft, float inRight, float outLeft, float outRight)
 {
@@ -51,15 +51,9 @@ void vel01LAF::setVuLevels (float inLeft, float inRight, float outLeft, float ou
     levels[3] = outRight;
 }
 
-juce::Colour vel01LAF::colour (int id) const
-{
-    return isColourSpecified (id) ? findColour (id) : juce::Colours::black;
-}
+juce::Colour vel01LAF::colour (int id) const { return isColourSpecified (id) ? findColour (id) : juce::Colours::black; }
 
-juce::Colour vel01LAF::valueColour (float p)
-{
-    return juce::Colour::fromHSV (0.6f * p + 0.05f, 0.3f, 0.8f, 1.0f);
-}
+juce::Colour vel01LAF::valueColour (float p) { return juce::Colour::fromHSV (0.6f * p + 0.05f, 0.3f, 0.8f, 1.0f); }
 
 vel01LAF::KnobForm vel01LAF::knobForm (float width, const juce::String& name)
 {
@@ -80,8 +74,8 @@ juce::Typeface::Ptr vel01LAF::getTypefaceForFont (const juce::Font& font)
 }
 
 //==============================================================================
-void vel01LAF::drawRotarySlider (juce::Graphics& g, int xi, int yi, int width, int height, float sliderPos,
-                                 float, float, juce::Slider& slider)
+void vel01LAF::drawRotarySlider (juce::Graphics& g, int xi, int yi, int width, int height, float sliderPos, float,
+                                 float, juce::Slider& slider)
 {
     const float x = (float) xi, y = (float) yi, w = (float) width, h = (float) height;
     const double v = slider.getValue();
@@ -91,10 +85,18 @@ void vel01LAF::drawRotarySlider (juce::Graphics& g, int xi, int yi, int width, i
 
     switch (knobForm (w, name))
     {
-        case KnobForm::tiny:  drawTinyKnob (g, x, y, w, h, sliderPos); break;
-        case KnobForm::mix:   drawMixKnob (g, x, y, w, h, sliderPos, v); break;
-        case KnobForm::small: drawSmallKnob (g, x, y, w, h, sliderPos, v, name); break;
-        case KnobForm::large: drawLargeKnob (g, x, y, w, sliderPos, v, name); break;
+        case KnobForm::tiny:
+            drawTinyKnob (g, x, y, w, h, sliderPos);
+            break;
+        case KnobForm::mix:
+            drawMixKnob (g, x, y, w, h, sliderPos, v);
+            break;
+        case KnobForm::small:
+            drawSmallKnob (g, x, y, w, h, sliderPos, v, name);
+            break;
+        case KnobForm::large:
+            drawLargeKnob (g, x, y, w, sliderPos, v, name);
+            break;
     }
 }
 
@@ -178,20 +180,18 @@ void vel01LAF::drawSmallKnob (juce::Graphics& g, float x, float y, float w, floa
     const int top0 = (int) (y + 0.5f * w - (w / 4.0f) * std::cos (theta) - 0.1667f * w);
     g.setColour (translucentWhite);
     g.setFont (veltrane::panelFont (w / 4.0f));
-    g.drawText (truncatedText (v), juce::Rectangle<int> (left0, top0, side, side),
-                juce::Justification::centred, false);
+    g.drawText (truncatedText (v), juce::Rectangle<int> (left0, top0, side, side), juce::Justification::centred, false);
 }
 
-void vel01LAF::drawLargeKnob (juce::Graphics& g, float x, float y, float w, float p, double v,
-                              const juce::String& name)
+void vel01LAF::drawLargeKnob (juce::Graphics& g, float x, float y, float w, float p, double v, const juce::String& name)
 {
     const float theta = pointerAngle (p);
     const float cx = x + w / 2.0f, cy = y + w / 2.0f;
 
     // Body: a disc with a 72-degree notch centred on the pointer.
     g.setColour (colour (mainColourId));
-    g.fillPath (wedge (x + (float) (int) (w / 2.0f), y + (float) (int) (w / 2.0f), cx, cy, w / 2.0f,
-                       theta + 0.2f * pi, theta + 1.8f * pi));
+    g.fillPath (wedge (x + (float) (int) (w / 2.0f), y + (float) (int) (w / 2.0f), cx, cy, w / 2.0f, theta + 0.2f * pi,
+                       theta + 1.8f * pi));
 
     g.setColour (colour (faceColourId));
     fillCircle (g, x + w / 6.0f, y + w / 6.0f, 2.0f * w / 3.0f);
@@ -262,8 +262,8 @@ void vel01LAF::drawPillSwitch (juce::Graphics& g, juce::ToggleButton& button, in
 
     g.setColour (colour (on ? faceColourId : textColourId));
     g.setFont (veltrane::panelFont (16.0f));
-    g.drawText (button.getName(), juce::Rectangle<int> (half, sixth, w - h, twoThirds),
-                juce::Justification::centred, true);
+    g.drawText (button.getName(), juce::Rectangle<int> (half, sixth, w - h, twoThirds), juce::Justification::centred,
+                true);
 }
 
 void vel01LAF::drawNarrowBox (juce::Graphics& g, int wi, int hi, bool on)
@@ -273,8 +273,7 @@ void vel01LAF::drawNarrowBox (juce::Graphics& g, int wi, int hi, bool on)
     const auto frame = colour (accentFill ? mainColourId : accentColourId);
     const float w = (float) wi, h = (float) hi;
 
-    auto box = [&] (juce::Rectangle<float> r)
-    {
+    auto box = [&] (juce::Rectangle<float> r) {
         g.setColour (fill);
         g.fillRect (r);
         g.setColour (frame);
@@ -291,8 +290,8 @@ void vel01LAF::drawNarrowBox (juce::Graphics& g, int wi, int hi, bool on)
 }
 
 //==============================================================================
-void vel01LAF::drawLinearSliderThumb (juce::Graphics& g, int xi, int yi, int wi, int hi, float sliderPos,
-                                      float, float, juce::Slider::SliderStyle, juce::Slider& slider)
+void vel01LAF::drawLinearSliderThumb (juce::Graphics& g, int xi, int yi, int wi, int hi, float sliderPos, float, float,
+                                      juce::Slider::SliderStyle, juce::Slider& slider)
 {
     const float x = (float) xi, y = (float) yi, w = (float) wi, h = (float) hi;
     if (! std::isfinite (sliderPos))

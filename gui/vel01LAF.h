@@ -11,11 +11,11 @@ public:
     /** Colour identifiers every editor sets on itself and on its look and feel. */
     enum ColourIds
     {
-        mainColourId = 1200,   // knob bodies, pills, title and status bands
-        faceColourId = 1201,   // knob faces, background, text on "on" toggles
-        textColourId = 1202,   // value and label text
-        hubColourId = 1203,    // knob hubs, "on" pills, status bar rim
-        accentColourId = 1204  // narrow toggles, title highlight
+        mainColourId = 1200,  // knob bodies, pills, title and status bands
+        faceColourId = 1201,  // knob faces, background, text on "on" toggles
+        textColourId = 1202,  // value and label text
+        hubColourId = 1203,   // knob hubs, "on" pills, status bar rim
+        accentColourId = 1204 // narrow toggles, title highlight
     };
 
     /** Which drawing a knob of a given width and name gets. */

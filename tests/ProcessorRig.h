@@ -20,9 +20,10 @@ using Input = std::function<float (int channel, std::int64_t time)>;
 class ProcessorRig
 {
 public:
-    explicit ProcessorRig (juce::AudioProcessor& p, int channels = 2, int samplesPerBlock = 512, double sampleRate = 48000.0,
-                           bool prepare = true)
-        : processor (p), blockSize (samplesPerBlock)
+    explicit ProcessorRig (juce::AudioProcessor& p, int channels = 2, int samplesPerBlock = 512,
+                           double sampleRate = 48000.0, bool prepare = true)
+        : processor (p),
+          blockSize (samplesPerBlock)
     {
         if (prepare)
             p.prepareToPlay (sampleRate, samplesPerBlock);

@@ -12,7 +12,7 @@ double rms (const std::vector<float>& x, int from, int count);
 /** A steady tone measured through a 4-term Blackman-Harris window over 16384 samples. */
 struct ToneReport
 {
-    double frequency = 0.0; // Hz of the strongest bin, refined by its neighbours
+    double frequency = 0.0;  // Hz of the strongest bin, refined by its neighbours
     double spuriousDb = 0.0; // strongest component outside the tone's main lobe, relative to the tone, dB
 };
 

@@ -21,7 +21,8 @@ public:
     SoxFolder()
     {
         static int counter = 0;
-        dir = std::filesystem::temp_directory_path() / ("revolva_sox_" + std::to_string (::getpid()) + "_" + std::to_string (++counter));
+        dir = std::filesystem::temp_directory_path()
+              / ("revolva_sox_" + std::to_string (::getpid()) + "_" + std::to_string (++counter));
         std::filesystem::create_directories (dir);
     }
     ~SoxFolder()

@@ -108,16 +108,17 @@ constexpr float eightVoices = 1.0f, largestGrain = 1.0f;
 
 BENCHMARK_CAPTURE (runDurafold, construction_values, std::vector<Setting> {})->Unit (benchmark::kMicrosecond);
 BENCHMARK_CAPTURE (runDurafold, granular_8_voices_largest_grain,
-                   std::vector<Setting> { { P::grainorpvocParam, granular }, { P::voicesParam, eightVoices },
+                   std::vector<Setting> { { P::grainorpvocParam, granular },
+                                          { P::voicesParam, eightVoices },
                                           { P::grainsizeParam, largestGrain } })
     ->Unit (benchmark::kMicrosecond);
 BENCHMARK_CAPTURE (runDurafold, vocoder_8_voices_N1024,
-                   std::vector<Setting> { { P::grainorpvocParam, vocoder }, { P::voicesParam, eightVoices },
-                                          { P::bandsParam, 0.6f } })
+                   std::vector<Setting> {
+                       { P::grainorpvocParam, vocoder }, { P::voicesParam, eightVoices }, { P::bandsParam, 0.6f } })
     ->Unit (benchmark::kMicrosecond);
 BENCHMARK_CAPTURE (runDurafold, vocoder_8_voices_N16384,
-                   std::vector<Setting> { { P::grainorpvocParam, vocoder }, { P::voicesParam, eightVoices },
-                                          { P::bandsParam, 1.0f } })
+                   std::vector<Setting> {
+                       { P::grainorpvocParam, vocoder }, { P::voicesParam, eightVoices }, { P::bandsParam, 1.0f } })
     ->Unit (benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -8,7 +8,8 @@ namespace
 {
 struct Engine : spect
 {
-    explicit Engine (int n) : spect (2, false)
+    explicit Engine (int n)
+        : spect (2, false)
     {
         inputGain = 1.0f;
         overlapShift = 3;

@@ -19,7 +19,9 @@ juce::AudioBuffer<float> input()
     juce::Random r (5);
     for (int c = 0; c < 2; ++c)
         for (int i = 0; i < b.getNumSamples(); ++i)
-            b.setSample (c, i, 0.2f * std::sin (0.03f * (float) i) + 0.1f * std::sin (0.31f * (float) i) + 0.05f * (r.nextFloat() - 0.5f));
+            b.setSample (c, i,
+                         0.2f * std::sin (0.03f * (float) i) + 0.1f * std::sin (0.31f * (float) i)
+                             + 0.05f * (r.nextFloat() - 0.5f));
     return b;
 }
 

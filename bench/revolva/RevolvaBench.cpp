@@ -84,7 +84,8 @@ void playBlocks (benchmark::State& state)
     const double p999 = times.empty() ? 0.0 : times[(size_t) ((double) (times.size() - 1) * 0.999)];
     // How many blocks took more than half their budget: a few single ones in many
     // thousands are interruptions of the virtual machine, not the processing.
-    state.counters["blocks_over_half"] = (double) (times.end() - std::upper_bound (times.begin(), times.end(), 0.5 * (blockSize / rate)));
+    state.counters["blocks_over_half"] =
+        (double) (times.end() - std::upper_bound (times.begin(), times.end(), 0.5 * (blockSize / rate)));
     state.counters["blocks"] = (double) times.size();
     const double budget = blockSize / rate;
     const double mean = total / (double) std::max<std::int64_t> (1, (std::int64_t) state.iterations());
@@ -97,6 +98,11 @@ void playBlocks (benchmark::State& state)
 }
 } // namespace
 
-BENCHMARK (playBlocks)->ArgsProduct ({ { 1, 100 }, { 512, 64 } })->Unit (benchmark::kMicrosecond)->MinTime (2.0)->Repetitions (5)->ReportAggregatesOnly (true);
+BENCHMARK (playBlocks)
+    ->ArgsProduct ({ { 1, 100 }, { 512, 64 } })
+    ->Unit (benchmark::kMicrosecond)
+    ->MinTime (2.0)
+    ->Repetitions (5)
+    ->ReportAggregatesOnly (true);
 
 BENCHMARK_MAIN();

@@ -57,8 +57,8 @@ void runProcessor (benchmark::State& state, float outputMode, float bands)
         p.processBlock (buffer, midi);
         benchmark::DoNotOptimize (buffer.getReadPointer (0));
     }
-    state.counters["realtime"] = benchmark::Counter ((double) state.iterations() * blockSize / sampleRate,
-                                                     benchmark::Counter::kIsRate);
+    state.counters["realtime"] =
+        benchmark::Counter ((double) state.iterations() * blockSize / sampleRate, benchmark::Counter::kIsRate);
 }
 
 void fftModeAtConstructionValues (benchmark::State& state) { runProcessor (state, 0.0f, 0.5f); }

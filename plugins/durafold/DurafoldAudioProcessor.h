@@ -58,8 +58,10 @@ public:
     juce::AudioProcessorEditor* createEditor() override;
     MeterLevels meterLevels() const noexcept override
     {
-        return { meters[inputLeftMeter].load (std::memory_order_relaxed), meters[inputRightMeter].load (std::memory_order_relaxed),
-                 meters[outputLeftMeter].load (std::memory_order_relaxed), meters[outputRightMeter].load (std::memory_order_relaxed) };
+        return { meters[inputLeftMeter].load (std::memory_order_relaxed),
+                 meters[inputRightMeter].load (std::memory_order_relaxed),
+                 meters[outputLeftMeter].load (std::memory_order_relaxed),
+                 meters[outputRightMeter].load (std::memory_order_relaxed) };
     }
 
     float normalizedFromScaled (int i, float s) const override;
@@ -80,31 +82,31 @@ public:
 
     // Audio-thread state, public for the renderers' tests.
     veltrane::ShortTimeTransform transform { false }; // the vocoder's size, hop N/8 and windows
-    float sampleRate = 44100.0f;          // Hz, 44100..192000
-    std::vector<float> history[2];        // left, right: historySize samples each
-    std::int64_t writeIndex = 0;          // next history index to write, unmasked
-    float voicePhase = 0.0f;              // 0..voiceCount, one unit per voice period
-    float phaseIncrement = 0.0f;          // voice phase per sample (rate / sample rate)
-    float period = 0.0f;                  // samples between two voice restarts
-    float rate = 1.0f;                    // voice restarts per second
-    std::int64_t currentVoice = 0;        // voice most recently restarted
-    std::int64_t voiceCount = 4;          // 2..8
-    float voiceGain = 0.707f;             // sqrt(1 / voiceCount)
-    float readSpeed = 1.0f;               // history samples per output sample (1 / stretch)
-    std::int64_t analysisHop = 128;       // H: history samples per vocoder hop, 1..N
-    float segmentFactor = 0.5f;           // segment length in voice periods
-    float dryInputGain = 1.0f;            // linear, on the input and the dry path
-    float dryOutputGain = 1.0f;           // linear, on the dry path only
-    std::int64_t fadeLength = 0;          // F: samples of the segment fades
-    std::vector<float> fadeRamp;          // maxFadeLength values, F used, rising 0 towards 1
-    std::vector<float> dry[2];            // the current run's input, maxRun samples each
+    float sampleRate = 44100.0f;                      // Hz, 44100..192000
+    std::vector<float> history[2];                    // left, right: historySize samples each
+    std::int64_t writeIndex = 0;                      // next history index to write, unmasked
+    float voicePhase = 0.0f;                          // 0..voiceCount, one unit per voice period
+    float phaseIncrement = 0.0f;                      // voice phase per sample (rate / sample rate)
+    float period = 0.0f;                              // samples between two voice restarts
+    float rate = 1.0f;                                // voice restarts per second
+    std::int64_t currentVoice = 0;                    // voice most recently restarted
+    std::int64_t voiceCount = 4;                      // 2..8
+    float voiceGain = 0.707f;                         // sqrt(1 / voiceCount)
+    float readSpeed = 1.0f;                           // history samples per output sample (1 / stretch)
+    std::int64_t analysisHop = 128;                   // H: history samples per vocoder hop, 1..N
+    float segmentFactor = 0.5f;                       // segment length in voice periods
+    float dryInputGain = 1.0f;                        // linear, on the input and the dry path
+    float dryOutputGain = 1.0f;                       // linear, on the dry path only
+    std::int64_t fadeLength = 0;                      // F: samples of the segment fades
+    std::vector<float> fadeRamp;                      // maxFadeLength values, F used, rising 0 towards 1
+    std::vector<float> dry[2];                        // the current run's input, maxRun samples each
     std::uint32_t seed = 12345678u;
     durafold::Voice voices[maxVoices];
     /** Per channel, the current hop's magnitudes (from index 0) and phases (from polarPlane)
         of bins 0..N/2. */
     std::vector<float> polar[2];
     static constexpr int polarPlane = 8193;
-    double lastKnownTempo = 0.0;          // bpm, 0 until the host has given a usable tempo
+    double lastKnownTempo = 0.0; // bpm, 0 until the host has given a usable tempo
 
 private:
     /** Steps of one run of at most maxRun samples, as if the host had sent it alone. */
@@ -114,7 +116,8 @@ private:
     void writeInput (const float* left, const float* right, int n, bool stereo, float* peaks) noexcept;
     void restartVoice (std::int64_t v, std::int64_t w, std::int64_t time) noexcept;
     void renderGranular (float* left, float* right, int n, bool stereo) noexcept;
-    void startGrain (durafold::Voice& voice, int slot, std::int64_t now, float length, float grainHop, float shimmer) noexcept;
+    void startGrain (durafold::Voice& voice, int slot, std::int64_t now, float length, float grainHop,
+                     float shimmer) noexcept;
     float interpolate (const float* h, float q) const noexcept;
     void renderPhaseVocoder (float* left, float* right, int n, bool stereo, float* peaks) noexcept;
     void runHop (durafold::Voice& voice, bool stereo) noexcept;

@@ -9,7 +9,8 @@ using P = DurafoldAudioProcessor;
 constexpr float dimmed = 0.5f; // opacity of the knobs the current mode does not use
 } // namespace
 
-DurafoldAudioProcessorEditor::DurafoldAudioProcessorEditor (DurafoldAudioProcessor& p) : veltrane::PanelEditor (p)
+DurafoldAudioProcessorEditor::DurafoldAudioProcessorEditor (DurafoldAudioProcessor& p)
+    : veltrane::PanelEditor (p)
 {
     addKnob (stretch, "stretchslider", P::stretchParam, 1.0, 100.0, 0.0, { 6, 48, 72, 72 }, 0.25);
     addKnob (rate, "rateslider", P::rateParam, 0.25, 4.0, 0.0, { 84, 48, 72, 72 }, 0.25);

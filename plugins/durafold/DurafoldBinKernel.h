@@ -1,8 +1,8 @@
 #pragma once
 
 /** The per-bin work of one phase-vocoder hop for one channel: the packed spectrum to
-    magnitudes and phases, each bin's phase advance rescaled by `ratio`, and back to packed form (both conversions the engine's). Bins whose magnitude is below 1e-5
-    restart their phase memory.
+    magnitudes and phases, each bin's phase advance rescaled by `ratio`, and back to packed form (both conversions the
+   engine's). Bins whose magnitude is below 1e-5 restart their phase memory.
 
     The propagation runs as one pass without library calls or branches, so the compiler
     vectorises it; a fix-up pass runs only when some bin needs more than one 2 pi wrap. The

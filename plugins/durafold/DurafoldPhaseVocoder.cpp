@@ -11,7 +11,8 @@
 #include <cmath>
 #include <cstring>
 
-void DurafoldAudioProcessor::renderPhaseVocoder (float* left, float* right, int n, bool stereoRun, float* peaks) noexcept
+void DurafoldAudioProcessor::renderPhaseVocoder (float* left, float* right, int n, bool stereoRun,
+                                                 float* peaks) noexcept
 {
     const std::int64_t G = transform.fftSize / 8;
     std::fill (left, left + n, 0.0f);
@@ -86,7 +87,8 @@ void DurafoldAudioProcessor::analyse (durafold::Voice& voice, int ch, std::int64
     float* fresh = frame + (N - H);
     for (int i = 0; i < H; ++i)
         fresh[i] = readForFrame (h, voice, r + i);
-    veltrane::windowRotated (frame, transform.analysisWindow, 1.0f, (int) state.analysisRotation, N, transform.fftInput[ch]);
+    veltrane::windowRotated (frame, transform.analysisWindow, 1.0f, (int) state.analysisRotation, N,
+                             transform.fftInput[ch]);
     transform.forwardTransform (transform.fftInput[ch], transform.spectrum[ch]);
 }
 
@@ -99,7 +101,8 @@ void DurafoldAudioProcessor::propagateAndSynthesise (durafold::VocoderState& sta
                              transform.outputSpectrum[ch]);
     float* t = transform.timeBuffer[ch];
     transform.inverseTransform (transform.outputSpectrum[ch], t);
-    veltrane::overlapAddRotated (t, transform.synthesisWindow, 1.0f, (int) state.synthesisRotation, N, state.output.data());
+    veltrane::overlapAddRotated (t, transform.synthesisWindow, 1.0f, (int) state.synthesisRotation, N,
+                                 state.output.data());
 }
 
 void DurafoldAudioProcessor::runHop (durafold::Voice& voice, bool stereoRun) noexcept

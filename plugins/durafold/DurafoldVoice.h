@@ -11,11 +11,11 @@ namespace durafold
     and retired together with the same times; only the history they read differs. */
 struct Grain
 {
-    double startTime = 0.0;      // sample time of the first sample (fractional with shimmer)
-    double endTime = 0.0;        // startTime + length, sample time
-    float length = 0.0f;         // samples
-    float inverseLength = 0.0f;  // 1 / length (1 for an empty grain)
-    float readPosition = 0.0f;   // history index of the next sample, kept in 0..historySize-1
+    double startTime = 0.0;     // sample time of the first sample (fractional with shimmer)
+    double endTime = 0.0;       // startTime + length, sample time
+    float length = 0.0f;        // samples
+    float inverseLength = 0.0f; // 1 / length (1 for an empty grain)
+    float readPosition = 0.0f;  // history index of the next sample, kept in 0..historySize-1
     bool active = false;
 };
 
@@ -26,8 +26,10 @@ struct VocoderState
     static constexpr int maxBins = maxSize / 2 + 1;
 
     VocoderState()
-        : lastPhase ((size_t) maxBins, 0.0f), runningPhase ((size_t) maxBins, 0.0f),
-          output ((size_t) maxSize, 0.0f), frame ((size_t) maxSize, 0.0f)
+        : lastPhase ((size_t) maxBins, 0.0f),
+          runningPhase ((size_t) maxBins, 0.0f),
+          output ((size_t) maxSize, 0.0f),
+          frame ((size_t) maxSize, 0.0f)
     {
     }
 
@@ -56,7 +58,7 @@ struct Voice
     std::int64_t segmentStart = 0;  // history index where the current segment begins
     std::int64_t segmentEnd = 0;    // history index where it ends (exclusive)
     std::int64_t lastGrainTime = 0; // sample time of the last grain onset
-    Grain grains[2][grainSlots];  // [channel][slot]
-    VocoderState vocoder[2];      // [channel]
+    Grain grains[2][grainSlots];    // [channel][slot]
+    VocoderState vocoder[2];        // [channel]
 };
 } // namespace durafold

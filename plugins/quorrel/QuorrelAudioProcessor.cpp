@@ -8,7 +8,8 @@
 #include <cmath>
 
 QuorrelAudioProcessor::QuorrelAudioProcessor()
-    : VeltraneProcessor (quorrel::identity(), quorrel::parameterTable(), numParams), spect (2, false)
+    : VeltraneProcessor (quorrel::identity(), quorrel::parameterTable(), numParams),
+      spect (2, false)
 {
     scrambleTable.resize (maxBins);
     for (int k = 0; k < maxBins; ++k)

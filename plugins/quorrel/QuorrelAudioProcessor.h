@@ -57,10 +57,10 @@ public:
     // The last "bands", "ingain", "outgain" and "scramble" acted upon.
     veltrane::AppliedValue appliedBands, appliedInGain, appliedOutGain, appliedScramble;
     bool resetPending = false;
-    float snapshot[numParams] {};              // parameters as the current frame sees them
-    std::vector<int> scrambleTable;            // permutation of 0..B-1
+    float snapshot[numParams] {};   // parameters as the current frame sees them
+    std::vector<int> scrambleTable; // permutation of 0..B-1
     std::uint32_t randomState = 0x5eed1234u;
-    std::vector<float> polarIn[2], polarOut[2];            // (magnitude, phase) pairs, N + 2 used
+    std::vector<float> polarIn[2], polarOut[2];               // (magnitude, phase) pairs, N + 2 used
     std::vector<float> measuredPhase[2], accumulatedPhase[2]; // radians, B used
 
 private:

@@ -9,7 +9,8 @@ using P = QuorrelAudioProcessor;
 const juce::Colour halfBlack (0x7f000000u);
 } // namespace
 
-QuorrelAudioProcessorEditor::QuorrelAudioProcessorEditor (QuorrelAudioProcessor& p) : veltrane::PanelEditor (p)
+QuorrelAudioProcessorEditor::QuorrelAudioProcessorEditor (QuorrelAudioProcessor& p)
+    : veltrane::PanelEditor (p)
 {
     addKnob (bands, "bandsslider", P::bandsParam, 8.0, 8192.0, 0.0, { 6, 48, 84, 84 }, 0.3);
     addKnob (bandshift, "bandshiftslider", P::bandshiftParam, -50.0, 50.0, 1.0, { 100, 48, 84, 84 });
@@ -21,8 +22,10 @@ QuorrelAudioProcessorEditor::QuorrelAudioProcessorEditor (QuorrelAudioProcessor&
     addKnob (color, "color slider", P::colorParam, 0.0, 1.0, 0.0, { 6, 174, 18, 18 });
     setColourKnob (color);
     // A host change of a gain comes back through the level knob's own listener.
-    addKnob (outlevel, "outlevelslider", P::outgainParam, -20.0, 20.0, 1.0, { 432, 6, 36, 36 }, 1.0, Follow::meterWithEcho);
-    addKnob (inlevel, "inlevelslider", P::ingainParam, -20.0, 20.0, 1.0, { 390, 6, 36, 36 }, 1.0, Follow::meterWithEcho);
+    addKnob (outlevel, "outlevelslider", P::outgainParam, -20.0, 20.0, 1.0, { 432, 6, 36, 36 }, 1.0,
+             Follow::meterWithEcho);
+    addKnob (inlevel, "inlevelslider", P::ingainParam, -20.0, 20.0, 1.0, { 390, 6, 36, 36 }, 1.0,
+             Follow::meterWithEcho);
     // "phasereset" falls back by itself once the processor has reset the phases.
     addSwitch (scramble, "scramble", P::scrambleParam, { 6, 150, 96, 18 });
     addSwitch (phasereset, "phasereset", P::phaseresetParam, { 112, 150, 96, 18 });

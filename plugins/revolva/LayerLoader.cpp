@@ -8,7 +8,9 @@
 namespace revolva
 {
 LayerLoader::LayerLoader (float* left, float* right)
-    : juce::Thread ("revolva file loader"), stagingLeft (left), stagingRight (right)
+    : juce::Thread ("revolva file loader"),
+      stagingLeft (left),
+      stagingRight (right)
 {
     for (auto& f : files)
         f = std::make_unique<VELSoundFile>();
@@ -194,9 +196,10 @@ void LayerLoader::run()
                 if (f.isOpen)
                 {
                     const float p = appliedPosition[job.layer].load (std::memory_order_relaxed);
-                    fill (job.layer, job.startFrame >= 0
-                                         ? std::min (job.startFrame, f.frameCount)
-                                         : framePosition ((float) (f.frameCount - LoopLayer::layerLength), p, f.frameCount));
+                    fill (job.layer,
+                          job.startFrame >= 0
+                              ? std::min (job.startFrame, f.frameCount)
+                              : framePosition ((float) (f.frameCount - LoopLayer::layerLength), p, f.frameCount));
                     publish (job.layer, true);
                 }
             }

@@ -35,10 +35,16 @@ public:
     /** Detaches the layer's file and queues the clearing of its audio and picture. */
     void close (int layer);
     /** The file frame the layer's content starts at (any thread). */
-    std::int64_t contentStart (int layer) const noexcept { return startOfContent[layer].load (std::memory_order_relaxed); }
+    std::int64_t contentStart (int layer) const noexcept
+    {
+        return startOfContent[layer].load (std::memory_order_relaxed);
+    }
     /** The next refill request for exactly this "filepos" is not a change (a restored state
         whose file is already being read from its saved start). Any thread. */
-    void skipRefillAt (int layer, float position) noexcept { skipRefill[layer].store (position, std::memory_order_relaxed); }
+    void skipRefillAt (int layer, float position) noexcept
+    {
+        skipRefill[layer].store (position, std::memory_order_relaxed);
+    }
     /** The path of the file attached to a layer; empty when none is (a recorded or clear
         layer). Message thread, or any thread that does not run at the same time as load. */
     std::string attachedPath (int layer) const;
@@ -47,7 +53,10 @@ public:
     /** Asks for a refill from frameCount x position, when the layer's file is open. */
     void requestRefill (int layer, float position) noexcept;
     /** The "filepos" value the processing last applied; a load starts from it. */
-    void setAppliedPosition (int layer, float position) noexcept { appliedPosition[layer].store (position, std::memory_order_relaxed); }
+    void setAppliedPosition (int layer, float position) noexcept
+    {
+        appliedPosition[layer].store (position, std::memory_order_relaxed);
+    }
     bool isFileOpen (int layer) const noexcept { return fileOpen[layer].load (std::memory_order_acquire); }
     /** Swaps a finished fill into its layer; returns the layer or -1 when none waits.
         Called by whichever thread owns the layers at the time (the audio thread in a
@@ -64,7 +73,11 @@ public:
 private:
     struct Job
     {
-        enum Kind { fillFromLoad, clear } kind;
+        enum Kind
+        {
+            fillFromLoad,
+            clear
+        } kind;
         int layer;
         std::int64_t startFrame = -1; // -1: from the applied "filepos"
     };
@@ -75,9 +88,9 @@ private:
     static std::int64_t framePosition (float frames, float fraction, std::int64_t limit) noexcept;
 
     std::unique_ptr<VELSoundFile> files[numLayers];
-    std::string paths[numLayers];       // the attached files' paths, under fileMutex
+    std::string paths[numLayers]; // the attached files' paths, under fileMutex
     std::unique_ptr<VELSoundFile> spare;
-    mutable std::mutex fileMutex;  // message thread and loader thread only
+    mutable std::mutex fileMutex; // message thread and loader thread only
 
     std::mutex queueMutex; // message thread and loader thread only
     std::deque<Job> jobs;
@@ -94,9 +107,9 @@ private:
     float* stagingLeft;
     float* stagingRight;
     float stagingPeaks[LoopLayer::numPeaks] {};
-    bool stagingLoaded = false;         // a fill (sets writePosition) rather than a clearing
-    static constexpr int claimed = -2;  // being adopted
+    bool stagingLoaded = false;        // a fill (sets writePosition) rather than a clearing
+    static constexpr int claimed = -2; // being adopted
     std::atomic<int> readyLayer { -1 };
-    std::vector<float> block;           // one block of the file, channelCount x 8192
+    std::vector<float> block; // one block of the file, channelCount x 8192
 };
 } // namespace revolva

@@ -127,8 +127,8 @@ void RevolvaAudioProcessor::restoreExtraState (const std::vector<juce::String>& 
         const float position = getParameter (filepos1Param + l);
         loader.setAppliedPosition (l, position);
         const auto& startText = texts[(size_t) (2 * l + 1)];
-        const std::int64_t start = startText.containsOnly ("0123456789") && startText.isNotEmpty()
-                                       ? startText.getLargeIntValue() : -1;
+        const std::int64_t start =
+            startText.containsOnly ("0123456789") && startText.isNotEmpty() ? startText.getLargeIntValue() : -1;
         if (loader.load (l, path.toRawUTF8(), start) == 0)
         {
             // The content comes from the saved start; the restored "filepos" is no new position.
@@ -253,7 +253,7 @@ void RevolvaAudioProcessor::recordLayers (const juce::AudioBuffer<float>& buffer
     int s = -1;
     const std::int64_t b = clampedTrunc (barPosition, INT64_MIN / 2, INT64_MAX / 2);
     const float recordSum = lastApplied[record1Param].value() + lastApplied[record1Param + 1].value()
-                          + lastApplied[record1Param + 2].value() + lastApplied[record1Param + 3].value();
+                            + lastApplied[record1Param + 2].value() + lastApplied[record1Param + 3].value();
     if (b != lastBar && recordSum == 0.0f)
     {
         lastBar = b;
@@ -454,9 +454,11 @@ void RevolvaAudioProcessor::processLayers (juce::AudioBuffer<float>& buffer, juc
             outputPeak[1].store (peak * veltrane::peakDecay, std::memory_order_relaxed);
         }
         else
-            outputPeak[1].store (outputPeak[1].load (std::memory_order_relaxed) * veltrane::peakDecay, std::memory_order_relaxed);
+            outputPeak[1].store (outputPeak[1].load (std::memory_order_relaxed) * veltrane::peakDecay,
+                                 std::memory_order_relaxed);
         for (int c = 0; c < 2; ++c)
-            inputPeak[c].store (inputPeak[c].load (std::memory_order_relaxed) * veltrane::peakDecay, std::memory_order_relaxed);
+            inputPeak[c].store (inputPeak[c].load (std::memory_order_relaxed) * veltrane::peakDecay,
+                                std::memory_order_relaxed);
     }
     sampleClock += n;
     beatPosition += (double) n * (double) beatsPerSample;

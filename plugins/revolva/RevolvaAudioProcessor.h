@@ -126,30 +126,30 @@ public:
 
     // Working values (audio thread unless stated).
     veltrane::ShortTimeTransform transform { false }; // size, hop N/8 and Blackman windows of every layer's frames
-    veltrane::AppliedValue lastApplied[numParams];   // normalized value of each parameter when last acted on
-    int stereo = 1;                   // 1 when the block has two channels
-    float inputGain = 1.0f;           // linear factor on the input meters
-    float outputGain = 1.0f;          // linear factor on every layer's output
+    veltrane::AppliedValue lastApplied[numParams];    // normalized value of each parameter when last acted on
+    int stereo = 1;                                   // 1 when the block has two channels
+    float inputGain = 1.0f;                           // linear factor on the input meters
+    float outputGain = 1.0f;                          // linear factor on every layer's output
     // Decaying peaks of the input and output (linear, 1 = full scale); the editor reads them.
     std::atomic<float> inputPeak[2] {};
     std::atomic<float> outputPeak[2] {};
-    std::int64_t sampleClock = 0;     // samples rendered since construction
-    float fractionCarry = 0.0f;       // fraction carried between loop-end computations (frames)
+    std::int64_t sampleClock = 0;                          // samples rendered since construction
+    float fractionCarry = 0.0f;                            // fraction carried between loop-end computations (frames)
     float attackSeconds = 0.005f, releaseSeconds = 0.005f; // seconds
-    float attackStep = 0.0f;          // envelope rise per sample
-    float releaseStep = 0.0f;         // envelope change per sample while releasing (negative)
-    float pitchBend = 1.0f;           // frequency ratio of the pitch wheel
-    double beatPosition = 0.0;        // beats elapsed
-    double hopClock = 0.0;            // beat clock of the loop reads
-    double barPosition = 0.0;         // bars elapsed at the end of the current block
-    std::int64_t lastBar = 0;         // last whole bar at which a recording could begin
+    float attackStep = 0.0f;                               // envelope rise per sample
+    float releaseStep = 0.0f;                              // envelope change per sample while releasing (negative)
+    float pitchBend = 1.0f;                                // frequency ratio of the pitch wheel
+    double beatPosition = 0.0;                             // beats elapsed
+    double hopClock = 0.0;                                 // beat clock of the loop reads
+    double barPosition = 0.0;                              // bars elapsed at the end of the current block
+    std::int64_t lastBar = 0;                              // last whole bar at which a recording could begin
     float beatsPerBar = 4.0f;
     float beatsPerSecond = 2.0f;
     float beatsPerSample = 0.0f;
     float barsPerSample = 0.0f;
-    float stretchFactor = 1.0f;       // time-stretch factor
+    float stretchFactor = 1.0f;                // time-stretch factor
     int analysisHop = 128, synthesisHop = 128; // samples
-    float timeRatio = 1.0f;           // analysisHop / synthesisHop
+    float timeRatio = 1.0f;                    // analysisHop / synthesisHop
     double currentSampleRate = 44100.0;
 
     revolva::LoopLayer layers[numLayers];
@@ -168,12 +168,17 @@ private:
     void recordLayers (const juce::AudioBuffer<float>& buffer, int n) noexcept;
     void layerSettings (int index) noexcept;
 
-    std::vector<float> pool;           // 5 x 2 x layerLength floats: four layers and the staging pair
-    bool tempoKnown = false;           // the first tempo is taken, not treated as a change
+    std::vector<float> pool; // 5 x 2 x layerLength floats: four layers and the staging pair
+    bool tempoKnown = false; // the first tempo is taken, not treated as a change
     std::atomic<bool> stateRestored { false };
     // Who may touch the layers' buffers: the audio thread for a block, or the message
     // thread for an adoption while no blocks run. Neither ever waits for the other.
-    enum LayerOwner { layersFree, layersInBlock, layersAdopting };
+    enum LayerOwner
+    {
+        layersFree,
+        layersInBlock,
+        layersAdopting
+    };
     std::atomic<int> layerOwner { layersFree };
     std::atomic<std::int64_t> blocksProcessed { 0 };
     // Message thread: blocks counted at the last look, and when that count last moved (ms).

@@ -22,7 +22,8 @@ const veltrane::panel::StatusBarShape statusBar { 118, 450, 390, 332 };
 
 // Its controls carry no component IDs and keep the text box size they always had.
 RevolvaAudioProcessorEditor::RevolvaAudioProcessorEditor (RevolvaAudioProcessor& p)
-    : veltrane::PanelEditor (p, { false, 80, 20 }), processor (p)
+    : veltrane::PanelEditor (p, { false, 80, 20 }),
+      processor (p)
 {
     // In the order the panel has always created them.
     addKnob (color, "color slider", P::colorParam, 0.0, 1.0, 0.0, { 6, 390, 18, 18 });
@@ -203,11 +204,11 @@ void RevolvaAudioProcessorEditor::loadSoundFile (int layer)
     }
     // The desktop's own dialog where there is one, otherwise the framework's file browser;
     // either way the message thread keeps running while it is open.
-    chooser = std::make_unique<juce::FileChooser> ("Please select the sound you want to load...",
-                                                   juce::File::getSpecialLocation (juce::File::userHomeDirectory),
-                                                   "*.wav;*.WAV;*.wave;*.aiff;*.aif;*.aifc;*.au;*.snd;*.flac;*.ogg;*.oga;"
-                                                   "*.opus;*.mp3;*.w64;*.caf",
-                                                   juce::FileChooser::isPlatformDialogAvailable());
+    chooser = std::make_unique<juce::FileChooser> (
+        "Please select the sound you want to load...", juce::File::getSpecialLocation (juce::File::userHomeDirectory),
+        "*.wav;*.WAV;*.wave;*.aiff;*.aif;*.aifc;*.au;*.snd;*.flac;*.ogg;*.oga;"
+        "*.opus;*.mp3;*.w64;*.caf",
+        juce::FileChooser::isPlatformDialogAvailable());
     chooser->launchAsync (juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles,
                           [answer] (const juce::FileChooser& fc) { answer (fc.getResult()); });
 }

@@ -69,8 +69,8 @@ private:
     std::array<Switch, numLayers> file, play, record;
     std::array<std::unique_ptr<revolva::WaveSelector>, numLayers> selectors;
 
-    juce::String status;     // the status bar's message: a file that could not be loaded
-    int statusCount = 0;     // the processor's count of such files when last looked at
+    juce::String status; // the status bar's message: a file that could not be loaded
+    int statusCount = 0; // the processor's count of such files when last looked at
     FileRequest fileRequest;
     std::unique_ptr<juce::FileChooser> chooser;
     int requestLayer = -1; // layer whose file request is open

@@ -42,7 +42,8 @@ void RevolvaAudioProcessor::updateTempo() noexcept
                 {
                     const double t = *bpm;
                     if (t > 0.0 && std::isfinite (t))
-                        setParameterFromProcessing (bpmParam, (std::log2 ((float) (t * 0.01666666753590107) * 60.0f) - log2Of30) * 0.25f);
+                        setParameterFromProcessing (
+                            bpmParam, (std::log2 ((float) (t * 0.01666666753590107) * 60.0f) - log2Of30) * 0.25f);
                 }
             }
         }
@@ -109,7 +110,8 @@ void RevolvaAudioProcessor::updateLoopTiming() noexcept
         if (m >= 1.0)
         {
             layer.loopOutputLength = sign * (float) (m * rate / (double) beatsPerSecond);
-            layer.loopEndBeat = m + layer.loopStartBeat - (double) ((float) transform.fftSize * stretchFactor * beatsPerSample);
+            layer.loopEndBeat =
+                m + layer.loopStartBeat - (double) ((float) transform.fftSize * stretchFactor * beatsPerSample);
         }
         else
         {

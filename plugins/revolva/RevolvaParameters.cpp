@@ -7,7 +7,10 @@ namespace
 using veltrane::Conversion;
 using veltrane::ParameterInfo;
 
-constexpr ParameterInfo sw (const char* name) { return { name, Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f }; }
+constexpr ParameterInfo sw (const char* name)
+{
+    return { name, Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f };
+}
 constexpr ParameterInfo pitch (const char* name, float initial)
 {
     return { name, Conversion::linear, 72.0f, -36.0f, 0.013888889f, -36.0f, 36.0f, 0.0f, 0.5f, initial };
@@ -16,7 +19,10 @@ constexpr ParameterInfo percent (const char* name, float normalizedDefault, floa
 {
     return { name, Conversion::linear, 100.0f, 0.0f, 0.01f, 0.0f, 1.0f, 0.0f, normalizedDefault, initial };
 }
-constexpr ParameterInfo gain (const char* name) { return { name, Conversion::linear, 60.0f, -60.0f, 0.016666668f, -60.0f, 0.0f, 0.0f, 1.0f, 1.0f }; }
+constexpr ParameterInfo gain (const char* name)
+{
+    return { name, Conversion::linear, 60.0f, -60.0f, 0.016666668f, -60.0f, 0.0f, 0.0f, 1.0f, 1.0f };
+}
 
 // name, kind, a, b, c, min, max, scaled default, normalized default, at construction, meta
 const ParameterInfo table[] = {
@@ -27,14 +33,38 @@ const ParameterInfo table[] = {
     { "bpm", Conversion::exp2, 4.0f, 4.9068904f, 0.25f, 30.0f, 480.0f, 120.0f, 0.5f, 0.5f, true },
     { "bpmlock", Conversion::identity, 1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, true },
     sw ("layer"),
-    sw ("play1"), sw ("play2"), sw ("play3"), sw ("play4"),
-    sw ("record1"), sw ("record2"), sw ("record3"), sw ("record4"),
-    sw ("file1"), sw ("file2"), sw ("file3"), sw ("file4"),
-    pitch ("pitch1", 0.5f), pitch ("pitch2", 0.5f), pitch ("pitch3", 0.333333313f), pitch ("pitch4", 0.666666627f),
-    percent ("start1", 0.0f, 0.0f), percent ("start2", 0.0f, 0.0f), percent ("start3", 0.0f, 0.0f), percent ("start4", 0.0f, 0.0f),
-    percent ("end1", 1.0f, 1.0f), percent ("end2", 1.0f, 1.0f), percent ("end3", 1.0f, 1.0f), percent ("end4", 1.0f, 1.0f),
-    gain ("gain1"), gain ("gain2"), gain ("gain3"), gain ("gain4"),
-    percent ("filepos1", 0.0f, 0.0f), percent ("filepos2", 0.0f, 0.0f), percent ("filepos3", 0.0f, 0.0f), percent ("filepos4", 0.0f, 0.0f),
+    sw ("play1"),
+    sw ("play2"),
+    sw ("play3"),
+    sw ("play4"),
+    sw ("record1"),
+    sw ("record2"),
+    sw ("record3"),
+    sw ("record4"),
+    sw ("file1"),
+    sw ("file2"),
+    sw ("file3"),
+    sw ("file4"),
+    pitch ("pitch1", 0.5f),
+    pitch ("pitch2", 0.5f),
+    pitch ("pitch3", 0.333333313f),
+    pitch ("pitch4", 0.666666627f),
+    percent ("start1", 0.0f, 0.0f),
+    percent ("start2", 0.0f, 0.0f),
+    percent ("start3", 0.0f, 0.0f),
+    percent ("start4", 0.0f, 0.0f),
+    percent ("end1", 1.0f, 1.0f),
+    percent ("end2", 1.0f, 1.0f),
+    percent ("end3", 1.0f, 1.0f),
+    percent ("end4", 1.0f, 1.0f),
+    gain ("gain1"),
+    gain ("gain2"),
+    gain ("gain3"),
+    gain ("gain4"),
+    percent ("filepos1", 0.0f, 0.0f),
+    percent ("filepos2", 0.0f, 0.0f),
+    percent ("filepos3", 0.0f, 0.0f),
+    percent ("filepos4", 0.0f, 0.0f),
     { "ingain", Conversion::linear, 40.0f, -20.0f, 0.025f, -20.0f, 20.0f, 0.0f, 0.5f, 0.5f },
     { "outgain", Conversion::linear, 40.0f, -20.0f, 0.025f, -20.0f, 20.0f, 0.0f, 0.5f, 0.5f },
     sw ("color"),

@@ -22,7 +22,6 @@ void revolva::ChannelState::clearArrays() noexcept
     std::fill (sourceFrame.begin(), sourceFrame.end(), 0.0f);
 }
 
-
 void RevolvaAudioProcessor::playLayer (int index, float* out0, float* out1, int n) noexcept
 {
     LoopLayer& layer = layers[index];
@@ -201,7 +200,8 @@ VELTRANE_VECTOR_CLONES void frequencyPass (float* deltaToFreq, int count, float 
 }
 } // namespace
 
-void RevolvaAudioProcessor::stretchShift (float* out, const float* in, float* phaseMemory, float* phaseSum, float ratio) noexcept
+void RevolvaAudioProcessor::stretchShift (float* out, const float* in, float* phaseMemory, float* phaseSum,
+                                          float ratio) noexcept
 {
     const int n = transform.fftSize;
     const int half = n / 2;

@@ -37,9 +37,9 @@ double ieee_80_to_double (const unsigned char* bytes)
     const bool negative = (bytes[0] & 0x80) != 0;
     const int exponent = ((bytes[0] & 0x7F) << 8) | bytes[1];
     const std::uint32_t high = ((std::uint32_t) bytes[2] << 24) | ((std::uint32_t) bytes[3] << 16)
-                             | ((std::uint32_t) bytes[4] << 8) | (std::uint32_t) bytes[5];
+                               | ((std::uint32_t) bytes[4] << 8) | (std::uint32_t) bytes[5];
     const std::uint32_t low = ((std::uint32_t) bytes[6] << 24) | ((std::uint32_t) bytes[7] << 16)
-                            | ((std::uint32_t) bytes[8] << 8) | (std::uint32_t) bytes[9];
+                              | ((std::uint32_t) bytes[8] << 8) | (std::uint32_t) bytes[9];
     if (exponent == 0 && high == 0 && low == 0 && ! negative)
         return 0.0;
     const double mantissa = (double) high * std::ldexp (1.0, -31) + (double) low * std::ldexp (1.0, -63);
@@ -48,7 +48,8 @@ double ieee_80_to_double (const unsigned char* bytes)
 }
 
 VELSoundFile::VELSoundFile()
-    : fileType (nullType), sampleFormat (nullType)
+    : fileType (nullType),
+      sampleFormat (nullType)
 {
     const std::uint16_t probe = 1;
     std::uint8_t first;
@@ -239,21 +240,53 @@ int VELSoundFile::ReadWaveHeader()
                     bitsPerSample = le16 (b);
                     switch (bitsPerSample)
                     {
-                        case 8: sampleFormat = code ("us08"); break;
-                        case 16: sampleFormat = code ("si16"); break;
-                        case 24: sampleFormat = code ("si24"); break;
-                        case 32: sampleFormat = code ("si32"); break;
-                        default: encodingRefused = true; return -1;
+                        case 8:
+                            sampleFormat = code ("us08");
+                            break;
+                        case 16:
+                            sampleFormat = code ("si16");
+                            break;
+                        case 24:
+                            sampleFormat = code ("si24");
+                            break;
+                        case 32:
+                            sampleFormat = code ("si32");
+                            break;
+                        default:
+                            encodingRefused = true;
+                            return -1;
                     }
                     next = offset + (std::int64_t) size + 8;
                     break;
                 }
-                case 2: sampleFormat = code ("msad"); bitsPerSample = 4; encodingRefused = true; return -1;
-                case 17: sampleFormat = code ("imad"); bitsPerSample = 4; encodingRefused = true; return -1;
-                case 257: sampleFormat = code ("mu08"); bitsPerSample = 8; encodingRefused = true; return -1;
-                case 258: sampleFormat = code ("al08"); bitsPerSample = 8; encodingRefused = true; return -1;
-                case 259: sampleFormat = code ("ibad"); bitsPerSample = 4; encodingRefused = true; return -1;
-                default: encodingRefused = true; return -1; // float, extensible and others
+                case 2:
+                    sampleFormat = code ("msad");
+                    bitsPerSample = 4;
+                    encodingRefused = true;
+                    return -1;
+                case 17:
+                    sampleFormat = code ("imad");
+                    bitsPerSample = 4;
+                    encodingRefused = true;
+                    return -1;
+                case 257:
+                    sampleFormat = code ("mu08");
+                    bitsPerSample = 8;
+                    encodingRefused = true;
+                    return -1;
+                case 258:
+                    sampleFormat = code ("al08");
+                    bitsPerSample = 8;
+                    encodingRefused = true;
+                    return -1;
+                case 259:
+                    sampleFormat = code ("ibad");
+                    bitsPerSample = 4;
+                    encodingRefused = true;
+                    return -1;
+                default:
+                    encodingRefused = true;
+                    return -1; // float, extensible and others
             }
             haveFormat = true;
         }
@@ -280,11 +313,16 @@ std::uint32_t formatForSize (int bits)
 {
     switch (bits)
     {
-        case 8: return VELSoundFile::code ("si08");
-        case 16: return VELSoundFile::code ("si16");
-        case 24: return VELSoundFile::code ("si24");
-        case 32: return VELSoundFile::code ("si32");
-        default: return 0;
+        case 8:
+            return VELSoundFile::code ("si08");
+        case 16:
+            return VELSoundFile::code ("si16");
+        case 24:
+            return VELSoundFile::code ("si24");
+        case 32:
+            return VELSoundFile::code ("si32");
+        default:
+            return 0;
     }
 }
 } // namespace
@@ -383,10 +421,26 @@ bool VELSoundFile::takeCompression (std::uint32_t type, int sampleSize)
         return true;
     }
     // Compressed: named for the library reader, refused here.
-    if (type == code ("ulaw")) { sampleFormat = code ("mu08"); bitsPerSample = 8; }
-    else if (type == code ("alaw")) { sampleFormat = code ("al08"); bitsPerSample = 8; }
-    else if (type == code ("ADP4")) { sampleFormat = code ("msad"); bitsPerSample = 4; }
-    else if (type == code ("ima4")) { sampleFormat = code ("imad"); bitsPerSample = 4; }
+    if (type == code ("ulaw"))
+    {
+        sampleFormat = code ("mu08");
+        bitsPerSample = 8;
+    }
+    else if (type == code ("alaw"))
+    {
+        sampleFormat = code ("al08");
+        bitsPerSample = 8;
+    }
+    else if (type == code ("ADP4"))
+    {
+        sampleFormat = code ("msad");
+        bitsPerSample = 4;
+    }
+    else if (type == code ("ima4"))
+    {
+        sampleFormat = code ("imad");
+        bitsPerSample = 4;
+    }
     encodingRefused = true;
     return false;
 }
@@ -400,14 +454,39 @@ int VELSoundFile::ReadSunHeader()
     const std::int32_t offsetField = (std::int32_t) be32 (h + 4);
     switch (be32 (h + 12))
     {
-        case 1: sampleFormat = code ("mu08"); bitsPerSample = 8; encodingRefused = true; return -1;
-        case 2: sampleFormat = code ("si08"); bitsPerSample = 8; break;
-        case 3: sampleFormat = code ("si16"); bitsPerSample = 16; break;
-        case 4: sampleFormat = code ("si24"); bitsPerSample = 24; break;
-        case 5: sampleFormat = code ("si32"); bitsPerSample = 32; break;
-        case 6: sampleFormat = code ("fl32"); bitsPerSample = 32; break;
-        case 27: sampleFormat = code ("al08"); bitsPerSample = 8; encodingRefused = true; return -1;
-        default: encodingRefused = true; return -1;
+        case 1:
+            sampleFormat = code ("mu08");
+            bitsPerSample = 8;
+            encodingRefused = true;
+            return -1;
+        case 2:
+            sampleFormat = code ("si08");
+            bitsPerSample = 8;
+            break;
+        case 3:
+            sampleFormat = code ("si16");
+            bitsPerSample = 16;
+            break;
+        case 4:
+            sampleFormat = code ("si24");
+            bitsPerSample = 24;
+            break;
+        case 5:
+            sampleFormat = code ("si32");
+            bitsPerSample = 32;
+            break;
+        case 6:
+            sampleFormat = code ("fl32");
+            bitsPerSample = 32;
+            break;
+        case 27:
+            sampleFormat = code ("al08");
+            bitsPerSample = 8;
+            encodingRefused = true;
+            return -1;
+        default:
+            encodingRefused = true;
+            return -1;
     }
     sampleRate = (std::int32_t) be32 (h + 16);
     channelCount = be32 (h + 20);
@@ -457,8 +536,9 @@ void VELSoundFile::ReadFloatBlock (float* out)
         return;
     }
 
-    const bool compressed = sampleFormat == code ("al08") || sampleFormat == code ("ibad") || sampleFormat == code ("imad")
-                         || sampleFormat == code ("msad") || sampleFormat == code ("mu08");
+    const bool compressed = sampleFormat == code ("al08") || sampleFormat == code ("ibad")
+                            || sampleFormat == code ("imad") || sampleFormat == code ("msad")
+                            || sampleFormat == code ("mu08");
     if (compressed || fileHandle == nullptr || channelCount == 0 || bitsPerSample <= 0)
         return;
 
@@ -481,12 +561,13 @@ void VELSoundFile::ReadFloatBlock (float* out)
     if (n <= 0)
         return;
     const std::int64_t start = dataStart + (std::int64_t) channelCount * readPosition * bitsPerSample / 8;
-    if (start < 0 || start > (std::int64_t) std::numeric_limits<long>::max() || std::fseek (fileHandle, (long) start, SEEK_SET) != 0)
+    if (start < 0 || start > (std::int64_t) std::numeric_limits<long>::max()
+        || std::fseek (fileHandle, (long) start, SEEK_SET) != 0)
         return;
 
-    void* raw = bitsPerSample <= 8 ? (void*) byteBuffer.data()
-              : bitsPerSample == 16 ? (void*) shortBuffer.data()
-                                    : (void*) wordBuffer.data();
+    void* raw = bitsPerSample <= 8    ? (void*) byteBuffer.data()
+                : bitsPerSample == 16 ? (void*) shortBuffer.data()
+                                      : (void*) wordBuffer.data();
     const std::size_t wanted = (std::size_t) (n * (std::int64_t) channelCount);
     const std::size_t got = std::fread (raw, bytesPerSample, wanted, fileHandle);
     const std::int64_t m = (std::int64_t) got / (std::int64_t) channelCount;
@@ -518,8 +599,9 @@ void VELSoundFile::ReadFloatBlock (float* out)
         for (std::size_t i = 0; i < count; ++i)
         {
             const std::uint8_t* p = bytes + 3 * i;
-            const std::uint32_t w = little ? ((std::uint32_t) p[2] << 24) | ((std::uint32_t) p[1] << 16) | ((std::uint32_t) p[0] << 8)
-                                           : ((std::uint32_t) p[0] << 24) | ((std::uint32_t) p[1] << 16) | ((std::uint32_t) p[2] << 8);
+            const std::uint32_t w =
+                little ? ((std::uint32_t) p[2] << 24) | ((std::uint32_t) p[1] << 16) | ((std::uint32_t) p[0] << 8)
+                       : ((std::uint32_t) p[0] << 24) | ((std::uint32_t) p[1] << 16) | ((std::uint32_t) p[2] << 8);
             out[i] = (float) (std::int32_t) w * scale32;
         }
     }

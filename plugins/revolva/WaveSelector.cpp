@@ -20,7 +20,10 @@ float drawable (float marker) noexcept
 } // namespace
 
 WaveSelector::WaveSelector (veltrane::VeltraneProcessor& p, int start, int end, int filepos)
-    : processor (&p), startParameter (start), endParameter (end), fileposParameter (filepos)
+    : processor (&p),
+      startParameter (start),
+      endParameter (end),
+      fileposParameter (filepos)
 {
 }
 

@@ -36,12 +36,12 @@ public:
     static float valueForX (int x) noexcept;
 
     veltrane::VeltraneProcessor* processor;
-    int startParameter;   // index of the layer's "start"
-    int endParameter;     // index of the layer's "end"
-    int fileposParameter; // index of the layer's "filepos"
-    int dragParameter = 0;   // parameter the current drag sets; 0 for none
-    float startMarker = 0.2f; // normalized loop start shown
-    float endMarker = 0.8f;   // normalized loop end shown
+    int startParameter;                     // index of the layer's "start"
+    int endParameter;                       // index of the layer's "end"
+    int fileposParameter;                   // index of the layer's "filepos"
+    int dragParameter = 0;                  // parameter the current drag sets; 0 for none
+    float startMarker = 0.2f;               // normalized loop start shown
+    float endMarker = 0.8f;                 // normalized loop end shown
     std::array<float, numBins> overview {}; // the layer's peaks, 0..1 full height
 
 private:

@@ -14,8 +14,8 @@ class NoteEventQueue
 public:
     struct Event
     {
-        int note;   // MIDI note number 0..127
-        bool on;    // true: take the note, false: release it
+        int note; // MIDI note number 0..127
+        bool on;  // true: take the note, false: release it
     };
 
     static constexpr int capacity = 256;

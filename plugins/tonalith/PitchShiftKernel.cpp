@@ -8,7 +8,11 @@
 
 namespace tonalith
 {
-PitchShiftKernel::PitchShiftKernel() : outMagnitude ((size_t) maxBins + 1, 0.0f), outPhase ((size_t) maxBins + 1, 0.0f) {}
+PitchShiftKernel::PitchShiftKernel()
+    : outMagnitude ((size_t) maxBins + 1, 0.0f),
+      outPhase ((size_t) maxBins + 1, 0.0f)
+{
+}
 
 void PitchShiftKernel::process (float* out, float* polar, float* shiftedPolar, float* lastPhase, float* shiftPhase,
                                 const KernelSettings& s) noexcept

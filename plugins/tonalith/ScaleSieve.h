@@ -69,13 +69,13 @@ public:
         return note >= 0 && note < numNotes ? displaySlot[note].load (std::memory_order_relaxed) : -1;
     }
 
-    float allHarmonics[numNotes][numHarmonics];  // h x f(n), h = 1..20
-    float oddHarmonics[numNotes][numHarmonics];  // h x f(n) for odd h, 0 for even h
-    float noteSlots[numSlots][numHarmonics] {};  // a slot is free when its first entry is 0
-    float sieveTable[tableSize] {};              // all slot entries, descending
-    int noteSlotOf[numNotes];                    // slot of each note, -1 when not held
-    int heldCount = 0;                           // filled slots, 0..16
-    float bendRatio = 1.0f;                      // frequency factor of the pitch wheel
+    float allHarmonics[numNotes][numHarmonics]; // h x f(n), h = 1..20
+    float oddHarmonics[numNotes][numHarmonics]; // h x f(n) for odd h, 0 for even h
+    float noteSlots[numSlots][numHarmonics] {}; // a slot is free when its first entry is 0
+    float sieveTable[tableSize] {};             // all slot entries, descending
+    int noteSlotOf[numNotes];                   // slot of each note, -1 when not held
+    int heldCount = 0;                          // filled slots, 0..16
+    float bendRatio = 1.0f;                     // frequency factor of the pitch wheel
 
     /** Set to 1 by every change of a slot; the editor clears it after showing the keys. */
     std::atomic<int> notesChanged { 0 };

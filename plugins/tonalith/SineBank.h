@@ -38,7 +38,7 @@ public:
     /** Zeroes the oscillators of both channels. */
     void reset() noexcept;
 
-    float sineTable[tableLength];   // sin(k 2 pi / 16384)
+    float sineTable[tableLength]; // sin(k 2 pi / 16384)
     const float tableLengthFloat = 16384.0f;
 
     // Per channel: (amplitude, increment) pairs and positions in [0, 16384).

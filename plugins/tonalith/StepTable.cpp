@@ -9,12 +9,15 @@ namespace
 {
 // Just intervals from the octave below to the octave above; the lower half mirrors the upper.
 const int justFractions[StepTable::numSteps][2] = {
-    { 1, 2 },  { 8, 15 }, { 5, 9 },  { 3, 5 },  { 5, 8 },   { 2, 3 },  { 32, 45 }, { 3, 4 },  { 4, 5 },
-    { 5, 6 },  { 8, 9 },  { 15, 16 }, { 1, 1 }, { 16, 15 }, { 9, 8 },  { 6, 5 },   { 5, 4 },  { 4, 3 },
-    { 45, 32 }, { 3, 2 }, { 8, 5 },  { 5, 3 },  { 9, 5 },   { 15, 8 }, { 2, 1 },
+    { 1, 2 },   { 8, 15 }, { 5, 9 },   { 3, 5 }, { 5, 8 },   { 2, 3 },  { 32, 45 }, { 3, 4 }, { 4, 5 },
+    { 5, 6 },   { 8, 9 },  { 15, 16 }, { 1, 1 }, { 16, 15 }, { 9, 8 },  { 6, 5 },   { 5, 4 }, { 4, 3 },
+    { 45, 32 }, { 3, 2 },  { 8, 5 },   { 5, 3 }, { 9, 5 },   { 15, 8 }, { 2, 1 },
 };
 
-int clampStep (int step) noexcept { return step < 0 ? 0 : (step >= StepTable::numSteps ? StepTable::numSteps - 1 : step); }
+int clampStep (int step) noexcept
+{
+    return step < 0 ? 0 : (step >= StepTable::numSteps ? StepTable::numSteps - 1 : step);
+}
 } // namespace
 
 StepTable::StepTable()

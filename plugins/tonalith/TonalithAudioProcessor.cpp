@@ -16,7 +16,9 @@ inline float usable (float p, float fallback) noexcept { return std::isnan (p) ?
 } // namespace
 
 TonalithAudioProcessor::TonalithAudioProcessor()
-    : VeltraneProcessor (tonalith::identity(), tonalith::parameterTable(), numParams), spect (2, false), sineBank (twoPi)
+    : VeltraneProcessor (tonalith::identity(), tonalith::parameterTable(), numParams),
+      spect (2, false),
+      sineBank (twoPi)
 {
     for (int c = 0; c < 2; ++c)
     {
@@ -212,15 +214,15 @@ void TonalithAudioProcessor::processFFTBlock()
         analyseChannel (c);
         if (! sineMode)
         {
-            fftPitchShift (outputSpectrum[c], spectrum[c], polar[c].data(), shiftedPolar[c].data(),
-                           lastPhase[c].data(), shiftPhase[c].data());
+            fftPitchShift (outputSpectrum[c], spectrum[c], polar[c].data(), shiftedPolar[c].data(), lastPhase[c].data(),
+                           shiftPhase[c].data());
             synthesiseChannel (c);
         }
         else
         {
             cartToPolar (spectrum[c], polar[c].data());
-            addSynth (outputAccumulator[c] + fftSize - hop, polar[c].data(), sineBank.oscState[c],
-                      lastPhase[c].data(), sineBank.oscPhase[c]);
+            addSynth (outputAccumulator[c] + fftSize - hop, polar[c].data(), sineBank.oscState[c], lastPhase[c].data(),
+                      sineBank.oscPhase[c]);
         }
     }
 }

@@ -78,8 +78,8 @@ public:
     static constexpr int maxPairs = maxFFTSize / 2 + 1; // bins 0..N/2 of the largest transform
 
     // Working values of the current frame (audio thread).
-    float pitchRatio = 1.0f;        // frequency factor applied to every partial
-    float gateThreshold = 1.0e-6f;  // linear magnitude threshold of the partial gate
+    float pitchRatio = 1.0f;       // frequency factor applied to every partial
+    float gateThreshold = 1.0e-6f; // linear magnitude threshold of the partial gate
     float outputModeSnapshot = 0.0f;
     float sieveSnapshot = 0.0f;
 
@@ -88,7 +88,7 @@ public:
     std::vector<float> polar[2], shiftedPolar[2], lastPhase[2], shiftPhase[2];
 
     tonalith::StepTable steps;
-    tonalith::ScaleSieve sieve;    // changed on the audio thread only
+    tonalith::ScaleSieve sieve; // changed on the audio thread only
     tonalith::SineBank sineBank;
 
 private:

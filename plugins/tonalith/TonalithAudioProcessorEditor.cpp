@@ -3,7 +3,6 @@
 #include "PanelPainter.h"
 #include "TonalithAudioProcessor.h"
 
-
 namespace
 {
 using P = TonalithAudioProcessor;
@@ -24,7 +23,8 @@ bool TonalithAudioProcessorEditor::isSharpKey (int k)
 }
 
 TonalithAudioProcessorEditor::TonalithAudioProcessorEditor (TonalithAudioProcessor& p)
-    : veltrane::PanelEditor (p), processor (p)
+    : veltrane::PanelEditor (p),
+      processor (p)
 {
     addKnob (partialgate, "partialgateslider", P::thresholdParam, -120.0, 0.0, 0.0, { 240, 48, 72, 72 });
     addKnob (pitch, "pitchslider", P::pitchshiftParam, -12.0, 12.0, 1.0, { 6, 48, 72, 72 });

@@ -32,8 +32,8 @@ struct PlainTransfer
 {
     std::vector<float> magnitude, phase, running;
 
-    void run (const std::vector<float>& mag, const std::vector<float>& freq, int count, int n, float hopTwoPi, float floor,
-              bool toBinZero)
+    void run (const std::vector<float>& mag, const std::vector<float>& freq, int count, int n, float hopTwoPi,
+              float floor, bool toBinZero)
     {
         const int half = n / 2;
         magnitude.assign ((size_t) half + 1, 0.0f);
@@ -77,7 +77,14 @@ struct PlainTransfer
 
 TEST (BandTransfer, MatchesTheBandPassesBitForBit)
 {
-    struct Case { int n; float floor; bool toBinZero; int stride; float spread; };
+    struct Case
+    {
+        int n;
+        float floor;
+        bool toBinZero;
+        int stride;
+        float spread;
+    };
     const Case cases[] = {
         { 2048, 0.00001f, false, 1, 1.0f },  // the loop layers' transfer
         { 512, 1.0e-6f, true, 2, 1.0f },     // the pitch shifter's, over polar pairs
@@ -128,7 +135,8 @@ TEST (BandTransfer, MatchesTheBandPassesBitForBit)
             const float* magIn = c.stride == 2 ? packed.data() : mag.data();
             const float* freqIn = c.stride == 2 ? packed.data() + 1 : freq.data();
             transfer.assignTargets (freqIn, c.stride, count, c.n, hopTwoPi,
-                                    c.toBinZero ? BandTransfer::BelowBinZero::landsInBinZero : BandTransfer::BelowBinZero::dropped);
+                                    c.toBinZero ? BandTransfer::BelowBinZero::landsInBinZero
+                                                : BandTransfer::BelowBinZero::dropped);
             transfer.transfer (magIn, c.stride, count, half, outMag.data(), outPhase.data(), running.data(), pi, twoPi);
             SCOPED_TRACE (testing::Message() << "N " << c.n << " floor " << c.floor << " frame " << frame);
             for (int t = 0; t < half; ++t)
@@ -161,12 +169,19 @@ TEST (BandTransfer, BandsAtTheirExactLimits)
         ASSERT_EQ (transfer.bandCount(), bands);
         auto plainBand = [&] (float m) {
             for (int j = 0; j < bands; ++j)
-                if (limits[(size_t) j + 1] < m && m <= (j == 0 ? std::numeric_limits<float>::max() : limits[(size_t) j]))
+                if (limits[(size_t) j + 1] < m
+                    && m <= (j == 0 ? std::numeric_limits<float>::max() : limits[(size_t) j]))
                     return j;
             return bands;
         };
-        std::vector<float> probes { 0.0f, -0.5f, 2.0f, 1e30f, std::numeric_limits<float>::max(),
-                                    std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), 1e-30f };
+        std::vector<float> probes { 0.0f,
+                                    -0.5f,
+                                    2.0f,
+                                    1e30f,
+                                    std::numeric_limits<float>::max(),
+                                    std::numeric_limits<float>::quiet_NaN(),
+                                    std::numeric_limits<float>::infinity(),
+                                    1e-30f };
         for (float limit : limits)
         {
             float up = limit, down = limit;

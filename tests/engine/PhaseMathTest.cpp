@@ -41,9 +41,16 @@ TEST (PhaseMath, SineAndCosineAreCorrectlyRounded)
 TEST (PhaseMath, WrapTakesWholeTurnsAndSurvivesAnyValue)
 {
     const float pi = 4.0f * std::atan (1.0f), twoPi = 8.0f * std::atan (1.0f);
-    struct Case { float in, out; };
-    const Case cases[] = { { 0.5f, 0.5f }, { pi + 0.5f, pi + 0.5f - twoPi }, { -pi - 0.5f, -pi - 0.5f + twoPi },
-                           { 7.0f * pi, 7.0f * pi - twoPi - twoPi - twoPi }, { std::nanf (""), 0.0f }, { INFINITY, 0.0f } };
+    struct Case
+    {
+        float in, out;
+    };
+    const Case cases[] = { { 0.5f, 0.5f },
+                           { pi + 0.5f, pi + 0.5f - twoPi },
+                           { -pi - 0.5f, -pi - 0.5f + twoPi },
+                           { 7.0f * pi, 7.0f * pi - twoPi - twoPi - twoPi },
+                           { std::nanf (""), 0.0f },
+                           { INFINITY, 0.0f } };
     for (const auto& c : cases)
         EXPECT_EQ (veltrane::wrapPhase (c.in, pi, twoPi), c.out) << c.in;
     // Huge values are reduced first, so the loops end at once.

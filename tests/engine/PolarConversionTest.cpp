@@ -17,7 +17,7 @@ TEST (PolarConversion, RoundTripAndNegatedPhaseConvention)
         hc[(size_t) k] = std::sin (0.37f * (float) k) * 3.0f;
     hc[0] = -2.0f; // negative DC
     hc[(size_t) (n - 5)] = -1.0f;
-    hc[5] = 0.0f;  // bin 5: real 0, imaginary -1
+    hc[5] = 0.0f; // bin 5: real 0, imaginary -1
     veltrane::toPolarPairs (hc.data(), n, polar.data());
     EXPECT_FLOAT_EQ (polar[0], 2.0f);
     EXPECT_FLOAT_EQ (polar[1], -pi);
@@ -31,14 +31,13 @@ TEST (PolarConversion, ZeroOrNaNMagnitudeGivesZeroWhateverThePhase)
 {
     const int n = 1024;
     std::vector<float> polar ((size_t) n + 2, 1.3f), hc ((size_t) n, 9.0f);
-    polar[6] = 0.0f;                        // bin 3
+    polar[6] = 0.0f;                                    // bin 3
     polar[8] = std::numeric_limits<float>::quiet_NaN(); // bin 4
     veltrane::fromPolarPairs (polar.data(), n, hc.data());
     EXPECT_EQ (hc[3], 0.0f);
     EXPECT_EQ (hc[(size_t) (n - 3)], 0.0f);
     EXPECT_EQ (hc[4], 0.0f);
 }
-
 
 namespace
 {
@@ -54,12 +53,23 @@ std::vector<float> awkwardSpectrum (int n, std::uint32_t seed)
         const float u = (float) (seed >> 8) / 16777216.0f - 0.5f;
         switch (seed & 31u)
         {
-            case 0: x = 0.0f; break;
-            case 1: x = -0.0f; break;
-            case 2: x = std::numeric_limits<float>::infinity(); break;
-            case 3: x = -std::numeric_limits<float>::infinity(); break;
-            case 4: x = std::numeric_limits<float>::quiet_NaN(); break;
-            default: x = u * std::pow (10.0f, (float) ((seed >> 5) % 40) - 25.0f);
+            case 0:
+                x = 0.0f;
+                break;
+            case 1:
+                x = -0.0f;
+                break;
+            case 2:
+                x = std::numeric_limits<float>::infinity();
+                break;
+            case 3:
+                x = -std::numeric_limits<float>::infinity();
+                break;
+            case 4:
+                x = std::numeric_limits<float>::quiet_NaN();
+                break;
+            default:
+                x = u * std::pow (10.0f, (float) ((seed >> 5) % 40) - 25.0f);
         }
     }
     return s;
@@ -82,7 +92,8 @@ TEST (PolarConversion, BothLayoutsMatchThePlainLoopsBitForBit)
             const float m = (float) std::hypot ((double) re, (double) im);
             const float ph = std::isnan (m) ? 0.0f : (float) -std::atan2 ((double) im, (double) re);
             ASSERT_TRUE (sameBits (pairs[(size_t) (2 * k)], m) && sameBits (mag[(size_t) k], m)) << n << " " << k;
-            ASSERT_TRUE (sameBits (pairs[(size_t) (2 * k + 1)], ph) && sameBits (phase[(size_t) k], ph)) << n << " " << k;
+            ASSERT_TRUE (sameBits (pairs[(size_t) (2 * k + 1)], ph) && sameBits (phase[(size_t) k], ph))
+                << n << " " << k;
         }
 
         // Back, with phases of every size, silent and NaN magnitudes.
@@ -105,7 +116,8 @@ TEST (PolarConversion, BothLayoutsMatchThePlainLoopsBitForBit)
             const bool silent = m == 0.0f || std::isnan (m);
             const float re = silent ? 0.0f : m * (float) std::cos ((double) ph);
             const float im = silent ? 0.0f : -(m * (float) std::sin ((double) ph));
-            ASSERT_TRUE (sameBits (fromPairs[(size_t) k], re) && sameBits (fromPlanes[(size_t) k], re)) << n << " " << k;
+            ASSERT_TRUE (sameBits (fromPairs[(size_t) k], re) && sameBits (fromPlanes[(size_t) k], re))
+                << n << " " << k;
             if (k != 0 && k != half)
             {
                 ASSERT_TRUE (sameBits (fromPairs[(size_t) (n - k)], im) && sameBits (fromPlanes[(size_t) (n - k)], im))

@@ -33,7 +33,11 @@ std::vector<double> directForward (const std::vector<float>& x)
 
 struct AlignedBuffer
 {
-    explicit AlignedBuffer (size_t n) : p (RealFft::allocateAligned (n)), size (n) {}
+    explicit AlignedBuffer (size_t n)
+        : p (RealFft::allocateAligned (n)),
+          size (n)
+    {
+    }
     ~AlignedBuffer() { RealFft::freeAligned (p); }
     float* p;
     size_t size;
@@ -92,10 +96,10 @@ TEST (RealFft, InverseFollowsTheStatedSynthesisFormula)
     const int log2n = 5, n = 32;
     RealFft fft;
     std::vector<float> hc ((size_t) n, 0.0f);
-    hc[0] = 0.5f;        // DC
-    hc[16] = 0.25f;      // Nyquist
-    hc[3] = 1.0f;        // R[3]
-    hc[n - 3] = -2.0f;   // I[3]
+    hc[0] = 0.5f;      // DC
+    hc[16] = 0.25f;    // Nyquist
+    hc[3] = 1.0f;      // R[3]
+    hc[n - 3] = -2.0f; // I[3]
     AlignedBuffer out ((size_t) n);
     fft.inverse (hc.data(), out.p, log2n);
     for (int t = 0; t < n; ++t)

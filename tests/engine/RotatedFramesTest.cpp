@@ -12,8 +12,8 @@ TEST (RotatedFrames, WindowingAndOverlapAddMatchTheMaskedLoops)
         for (int rotation = 0; rotation < n; rotation += n == 16 ? 1 : 331)
             for (float gain : { 1.0f, 0.3f })
             {
-                std::vector<float> frame ((size_t) n), window ((size_t) n), out ((size_t) n), acc ((size_t) n), expectOut ((size_t) n),
-                    expectAcc ((size_t) n);
+                std::vector<float> frame ((size_t) n), window ((size_t) n), out ((size_t) n), acc ((size_t) n),
+                    expectOut ((size_t) n), expectAcc ((size_t) n);
                 for (int m = 0; m < n; ++m)
                 {
                     frame[(size_t) m] = 0.25f + (float) m * 0.37f;

@@ -10,7 +10,11 @@ namespace
 /** An engine whose frame copies the spectrum and counts the frames it runs. */
 struct CountingEngine : spect
 {
-    CountingEngine() : spect (2, false) { inputGain = 1.0f; }
+    CountingEngine()
+        : spect (2, false)
+    {
+        inputGain = 1.0f;
+    }
     void processSpect() override
     {
         ++frames;

@@ -51,7 +51,10 @@ namespace
 {
 struct Engine : spect
 {
-    Engine() : spect (2, false) {}
+    Engine()
+        : spect (2, false)
+    {
+    }
 };
 
 double synthesisQ (const spect& e)

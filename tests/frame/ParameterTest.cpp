@@ -25,7 +25,10 @@ const veltrane::PluginIdentity testIdentity { "++test", "test", false, true };
 
 struct TestProcessor : veltrane::VeltraneProcessor
 {
-    TestProcessor() : VeltraneProcessor (testIdentity, testTable, 4) {}
+    TestProcessor()
+        : VeltraneProcessor (testIdentity, testTable, 4)
+    {
+    }
     void prepareToPlay (double, int) override {}
     void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override {}
     using juce::AudioProcessor::processBlock;
@@ -249,7 +252,8 @@ namespace
 /** A processor whose tick uses a member that its constructor builds slowly. */
 struct SlowlyBuilt : TestProcessor
 {
-    explicit SlowlyBuilt (std::atomic<bool>& tickedEarly) : early (tickedEarly)
+    explicit SlowlyBuilt (std::atomic<bool>& tickedEarly)
+        : early (tickedEarly)
     {
         juce::Thread::sleep (300); // several timer periods while the members are not built
         built.store (true);

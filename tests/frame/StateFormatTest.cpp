@@ -20,7 +20,8 @@ std::optional<StateFormat::Restored> readBack (const juce::MemoryBlock& b)
 TEST (StateFormat, WritesTheExactEnvelopeAndKeepsRepeatedNamesOnce)
 {
     auto b = StateFormat::write ("test", "a&b", names, { 0.6f, 0.0f, 1.0f, 0.5f });
-    const std::string xml = R"(<test pluginVersion="2" presetName="a&amp;b" bands="0.60000002384185791016" unknown="1" color="0.5"/>)";
+    const std::string xml =
+        R"(<test pluginVersion="2" presetName="a&amp;b" bands="0.60000002384185791016" unknown="1" color="0.5"/>)";
     ASSERT_EQ (b.getSize(), xml.size() + 9);
     const auto* bytes = static_cast<const char*> (b.getData());
     EXPECT_EQ (std::string (bytes, 4), "VC2!");
@@ -38,7 +39,8 @@ TEST (StateFormat, RestoringRules)
 {
     // Tag compared without case; attribute names with case; missing or non-numeric gives 0;
     // values are not clamped; a declaration is accepted.
-    auto r = readBack (stateEnvelope (R"(<?xml version="1.0" encoding="UTF-8"?> <TEST Bands="0.3" unknown="1.5" color="abc"/>)"));
+    auto r = readBack (
+        stateEnvelope (R"(<?xml version="1.0" encoding="UTF-8"?> <TEST Bands="0.3" unknown="1.5" color="abc"/>)"));
     ASSERT_TRUE (r.has_value());
     EXPECT_EQ (r->presetName, "");
     EXPECT_EQ (r->values, (std::vector<float> { 0.0f, 1.5f, 1.5f, 0.0f }));
@@ -79,11 +81,14 @@ TEST (StateFormat, ExtrasFollowTheParametersAndReadersOfThePlainFormatIgnoreThem
 {
     const std::vector<float> values { 0.3f, 1.0f, 0.25f, 0.5f };
     const auto plain = StateFormat::write ("test", "p", names, values);
-    const auto withExtras = StateFormat::write ("test", "p", names, values,
-                                                { { "layerfile1", juce::String::fromUTF8 ("/tmp/a & \"b\" <é>.wav") }, { "layerstart1", "42" } });
+    const auto withExtras = StateFormat::write (
+        "test", "p", names, values,
+        { { "layerfile1", juce::String::fromUTF8 ("/tmp/a & \"b\" <é>.wav") }, { "layerstart1", "42" } });
     const std::string a = veltrane_test::stateXml (plain), b = veltrane_test::stateXml (withExtras);
     ASSERT_EQ (b.compare (0, a.size() - 2, a, 0, a.size() - 2), 0) << "the plain attributes come first, unchanged";
-    EXPECT_NE (b.find ("layerfile1=\"/tmp/a &amp; &quot;b&quot; &lt;é&gt;.wav\" layerstart1=\"42\"/>"), std::string::npos) << b;
+    EXPECT_NE (b.find ("layerfile1=\"/tmp/a &amp; &quot;b&quot; &lt;é&gt;.wav\" layerstart1=\"42\"/>"),
+               std::string::npos)
+        << b;
 
     const auto plainReader = readBack (withExtras);
     ASSERT_TRUE (plainReader.has_value());
@@ -91,5 +96,6 @@ TEST (StateFormat, ExtrasFollowTheParametersAndReadersOfThePlainFormatIgnoreThem
     const auto extrasReader = StateFormat::read (withExtras.getData(), (int) withExtras.getSize(), "test", names,
                                                  { "layerfile1", "layerstart1", "layerfile2" });
     ASSERT_TRUE (extrasReader.has_value());
-    EXPECT_EQ (extrasReader->extras, (std::vector<juce::String> { juce::String::fromUTF8 ("/tmp/a & \"b\" <é>.wav"), "42", "" }));
+    EXPECT_EQ (extrasReader->extras,
+               (std::vector<juce::String> { juce::String::fromUTF8 ("/tmp/a & \"b\" <é>.wav"), "42", "" }));
 }

@@ -47,17 +47,25 @@ TEST (TypedValues, LabelsNumbersAndTextThatDoesNotParse)
     pitch->setValue (0.25f);
     inGain->setValue (0.75f);
 
-    struct Case { veltrane::Parameter* param; float just; const char* typed; const char* shows; };
+    struct Case
+    {
+        veltrane::Parameter* param;
+        float just;
+        const char* typed;
+        const char* shows;
+    };
     const Case cases[] = {
-        { pitch, 0.0f, "700 c", "700 c" },    { pitch, 0.0f, "700C", "700 c" },   { pitch, 0.0f, "-1200 c", "-1200 c" },
-        { pitch, 1.0f, "3:2", "3:2" },        { pitch, 1.0f, "700 c", "3:2" },    // a label of the other tuning, same step
-        { pitch, 0.0f, "3:2", "700 c" },      { pitch, 0.0f, "7", "700 c" },      // semitones
-        { pitch, 0.0f, "40", "1200 c" },      { pitch, 1.0f, "-12", "1:2" },
-        { pitch, 0.0f, "fifth", "-600 c" },   // does not parse: the value stays
-        { inGain, 0.0f, "3", "3.00" },        { inGain, 0.0f, " +3.5 dB ", "3.50" }, { inGain, 0.0f, "-6.25", "-6.25" },
-        { inGain, 0.0f, "500", "20.00" },     { inGain, 0.0f, "-1e30", "-20.00" }, // kept in the range
-        { inGain, 0.0f, "", "10.00" },        { inGain, 0.0f, "nan", "10.00" },    { inGain, 0.0f, "3 4", "10.00" },
-        { inGain, 0.0f, "loud", "10.00" },
+        { pitch, 0.0f, "700 c", "700 c" },     { pitch, 0.0f, "700C", "700 c" },
+        { pitch, 0.0f, "-1200 c", "-1200 c" }, { pitch, 1.0f, "3:2", "3:2" },
+        { pitch, 1.0f, "700 c", "3:2" },                                      // a label of the other tuning, same step
+        { pitch, 0.0f, "3:2", "700 c" },       { pitch, 0.0f, "7", "700 c" }, // semitones
+        { pitch, 0.0f, "40", "1200 c" },       { pitch, 1.0f, "-12", "1:2" },
+        { pitch, 0.0f, "fifth", "-600 c" }, // does not parse: the value stays
+        { inGain, 0.0f, "3", "3.00" },         { inGain, 0.0f, " +3.5 dB ", "3.50" },
+        { inGain, 0.0f, "-6.25", "-6.25" },    { inGain, 0.0f, "500", "20.00" },
+        { inGain, 0.0f, "-1e30", "-20.00" }, // kept in the range
+        { inGain, 0.0f, "", "10.00" },         { inGain, 0.0f, "nan", "10.00" },
+        { inGain, 0.0f, "3 4", "10.00" },      { inGain, 0.0f, "loud", "10.00" },
     };
     for (const auto& c : cases)
     {

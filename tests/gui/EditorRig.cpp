@@ -14,7 +14,8 @@ bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
 namespace veltrane::test
 {
 EditorRig::EditorRig (juce::AudioProcessor& processor, double sampleRate, int blockSize)
-    : proc (processor), rate (sampleRate)
+    : proc (processor),
+      rate (sampleRate)
 {
     const int channels = juce::jmax (1, proc.getTotalNumInputChannels(), proc.getTotalNumOutputChannels());
     buffer.setSize (channels, blockSize);
@@ -37,8 +38,7 @@ EditorRig::~EditorRig()
 
 juce::Component* EditorRig::find (const juce::String& name) const
 {
-    std::function<juce::Component*(juce::Component&)> search = [&] (juce::Component& c) -> juce::Component*
-    {
+    std::function<juce::Component*(juce::Component&)> search = [&] (juce::Component& c) -> juce::Component* {
         for (auto* child : c.getChildren())
         {
             if (child->getName() == name)
@@ -105,10 +105,7 @@ void EditorRig::click (juce::Button& b)
     pumpMessages();
 }
 
-void EditorRig::moveSlider (juce::Slider& s, double value)
-{
-    s.setValue (value, juce::sendNotificationSync);
-}
+void EditorRig::moveSlider (juce::Slider& s, double value) { s.setValue (value, juce::sendNotificationSync); }
 
 void EditorRig::dragSlider (juce::Slider& s, int pixels)
 {
@@ -194,7 +191,8 @@ void expectOutlandishValuesShownSafely (EditorRig& rig, const std::vector<int>& 
     EXPECT_EQ (compareImages (image, rig.render(), 0).pixelsOverTolerance, 0);
 
     // Infinities and huge values: an end of the range, whatever the conversion makes of them.
-    for (float huge : { std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(), 1.0e30f, -1.0e30f })
+    for (float huge :
+         { std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(), 1.0e30f, -1.0e30f })
     {
         for (int i : knobParameters)
             rig.setHostParameter (i, huge);
@@ -259,8 +257,8 @@ juce::Image readPng (const juce::File& file)
     return png.decodeImage (in);
 }
 
-::testing::AssertionResult matchesReference (const juce::Image& image, const juce::File& reference,
-                                             int tolerance, double allowedFraction)
+::testing::AssertionResult matchesReference (const juce::Image& image, const juce::File& reference, int tolerance,
+                                             double allowedFraction)
 {
     const juce::File renders = juce::File (VELTRANE_BUILD_DIR).getChildFile ("editor-renders");
     const auto actualFile = renders.getChildFile (reference.getFileName());
@@ -275,9 +273,8 @@ juce::Image readPng (const juce::File& file)
 
     const auto expected = readPng (reference);
     if (! expected.isValid())
-        return ::testing::AssertionFailure()
-               << "no reference image " << reference.getFullPathName()
-               << " (run once with VELTRANE_UPDATE_REFERENCES=1 to create it)";
+        return ::testing::AssertionFailure() << "no reference image " << reference.getFullPathName()
+                                             << " (run once with VELTRANE_UPDATE_REFERENCES=1 to create it)";
 
     const auto d = compareImages (image, expected, tolerance);
     const int allowed = (int) (allowedFraction * image.getWidth() * image.getHeight());
@@ -287,9 +284,9 @@ juce::Image readPng (const juce::File& file)
                << expected.getWidth() << "x" << expected.getHeight() << "; render in " << actualFile.getFullPathName();
     if (d.pixelsOverTolerance > allowed)
         return ::testing::AssertionFailure()
-               << d.pixelsOverTolerance << " pixels differ by more than " << tolerance << " (largest "
-               << d.largestDelta << ", allowed " << allowed << ") from " << reference.getFullPathName()
-               << "; render in " << actualFile.getFullPathName();
+               << d.pixelsOverTolerance << " pixels differ by more than " << tolerance << " (largest " << d.largestDelta
+               << ", allowed " << allowed << ") from " << reference.getFullPathName() << "; render in "
+               << actualFile.getFullPathName();
     return ::testing::AssertionSuccess();
 }
 

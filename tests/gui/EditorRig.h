@@ -66,7 +66,10 @@ struct EditorFixture : ::testing::Test
     EditorRig rig { processor, (double) sampleRate, blockSize };
     Editor& editor() { return dynamic_cast<Editor&> (rig.editor()); }
     /** Sets a parameter from its scaled value the way a host would, as a normalized value. */
-    void setHostScaled (int index, float scaled) { rig.setHostParameter (index, processor.normalizedFromScaled (index, scaled)); }
+    void setHostScaled (int index, float scaled)
+    {
+        rig.setHostParameter (index, processor.normalizedFromScaled (index, scaled));
+    }
 };
 
 /** How far two images are apart. */
@@ -87,8 +90,8 @@ bool updatingReferences();
     between font rasteriser versions). Every render is also written to
     <build>/editor-renders/<file name> for inspection. With VELTRANE_UPDATE_REFERENCES=1
     the reference is written instead and the check passes. */
-::testing::AssertionResult matchesReference (const juce::Image& image, const juce::File& reference,
-                                             int tolerance = 12, double allowedFraction = 0.001);
+::testing::AssertionResult matchesReference (const juce::Image& image, const juce::File& reference, int tolerance = 12,
+                                             double allowedFraction = 0.001);
 
 /** The editor at its construction values, rendered at each scale (width x height editor
     pixels), against <plugin>-default@<scale>x.png under referenceDir. Updating the

@@ -123,11 +123,7 @@ TEST (KnobDrawing, FormFollowsWidth)
         juce::Colour centre;
     };
     const Case cases[] = {
-        { 29, vel01LAF::valueColour (0.0f) },
-        { 30, mainC },
-        { 47, mainC },
-        { 48, hubC },
-        { 84, hubC },
+        { 29, vel01LAF::valueColour (0.0f) }, { 30, mainC }, { 47, mainC }, { 48, hubC }, { 84, hubC },
     };
     for (const auto& c : cases)
     {
@@ -169,8 +165,8 @@ TEST (KnobDrawing, LevelMetersFillHalvesFromTheBottom)
         juce::Colour lowLeft, highLeft, lowRight, highRight;
     };
     const Case cases[] = {
-        { 1.5f, -0.5f, red, red, mainC, mainC },      // above full scale: red and full; negative: nothing
-        { 0.5f, 1.0f, green, mainC, green, green },   // half: the lower quarter only; 1 is still green
+        { 1.5f, -0.5f, red, red, mainC, mainC },    // above full scale: red and full; negative: nothing
+        { 0.5f, 1.0f, green, mainC, green, green }, // half: the lower quarter only; 1 is still green
         { 0.0f, std::nanf (""), mainC, mainC, mainC, mainC },
     };
     const int w = 36;
@@ -243,7 +239,8 @@ TEST (SliderDrawing, TrackThumbAndValueDot)
     const int t = (int) (pos - (float) area.getX());
     const int cy = area.getY() + area.getHeight() / 2;
     const int h = area.getHeight();
-    EXPECT_TRUE (hasColour (image.getPixelAt (t + h / 2, cy + 1), vel01LAF::valueColour ((float) t / (float) area.getWidth())));
+    EXPECT_TRUE (
+        hasColour (image.getPixelAt (t + h / 2, cy + 1), vel01LAF::valueColour ((float) t / (float) area.getWidth())));
     EXPECT_TRUE (hasColour (image.getPixelAt (2, area.getY() + h - 1), mainC));
     EXPECT_TRUE (hasColour (image.getPixelAt (t + 1, area.getY() + 1), faceC)); // square behind the thumb's corner
 }

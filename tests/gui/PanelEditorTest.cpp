@@ -25,7 +25,10 @@ struct Editor;
 /** The smallest processor with a panel: four parameters, no audio. */
 struct Processor : veltrane::VeltraneProcessor
 {
-    Processor() : VeltraneProcessor (panelIdentity, panelTable, 4) {}
+    Processor()
+        : VeltraneProcessor (panelIdentity, panelTable, 4)
+    {
+    }
     void prepareToPlay (double, int) override {}
     void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override {}
     using juce::AudioProcessor::processBlock;
@@ -35,7 +38,8 @@ struct Processor : veltrane::VeltraneProcessor
 /** A window with one control of each kind, declared once each. */
 struct Editor : veltrane::PanelEditor
 {
-    explicit Editor (Processor& p) : veltrane::PanelEditor (p)
+    explicit Editor (Processor& p)
+        : veltrane::PanelEditor (p)
     {
         addKnob (depth, "depthslider", 0, 0.0, 100.0, 0.0, { 10, 10, 72, 72 });
         addKnob (level, "levelslider", 1, -20.0, 20.0, 1.0, { 90, 10, 36, 36 }, 1.0, Follow::meter);

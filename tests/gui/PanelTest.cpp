@@ -31,10 +31,10 @@ TEST (PanelColours, HuesFoldBackIntoTheWheel)
     };
     // 0.333 + 3c and 0.666 + 3c, folded by the offsets 2.667 / 2.334, then by 2, then by 1.
     const Case cases[] = {
-        { 1.0f, 0.666f, 0.333f },           // 3.666 -> 0.666, 3.333 -> 0.333
-        { 0.5f, 0.166f, 0.833f },           // 2.166 -> 0.166, 1.833 -> 0.833
-        { 0.25f, 0.416f, 0.083f },          // 1.416 -> 0.416, 1.083 -> 0.083
-        { 0.1f, 0.966f, 0.633f },           // no fold
+        { 1.0f, 0.666f, 0.333f },  // 3.666 -> 0.666, 3.333 -> 0.333
+        { 0.5f, 0.166f, 0.833f },  // 2.166 -> 0.166, 1.833 -> 0.833
+        { 0.25f, 0.416f, 0.083f }, // 1.416 -> 0.416, 1.083 -> 0.083
+        { 0.1f, 0.966f, 0.633f },  // no fold
     };
     for (const auto& k : cases)
     {
@@ -56,8 +56,8 @@ TEST (PanelColours, AppliedToEditorAndLookAndFeel)
     vel01LAF laf;
     const auto colours = veltrane::panelColoursFor (0.7f);
     veltrane::applyPanelColours (editor, laf, colours);
-    for (auto [id, expected] : { std::pair { 1200, colours.main }, std::pair { 1201, colours.face },
-                                 std::pair { 1203, colours.hub } })
+    for (auto [id, expected] :
+         { std::pair { 1200, colours.main }, std::pair { 1201, colours.face }, std::pair { 1203, colours.hub } })
     {
         expectSameColour (editor.findColour (id), expected, "editor");
         expectSameColour (laf.findColour (id), expected, "look and feel");
@@ -94,18 +94,18 @@ TEST (PanelPainter, BarsUseTheirColoursAndShapes)
         juce::Colour expected;
     };
     const Probe probes[] = {
-        { 200, 100, face },   // background
-        { 200, 7, main },     // outer title band
-        { 200, 10, face },    // rim
-        { 200, 24, main },    // inner band
-        { 60, 24, accent },   // highlight under the brand word
-        { 300, 24, main },    // right cap of the inner band
-        { 303, 24, face },    // rim around the right end
-        { 200, 175, hub },    // status bar rim
-        { 200, 183, main },   // status bar band
-        { 460, 183, main },   // right end of the status band
-        { 466, 183, hub },    // its rim
-        { 100, 183, face },   // left of the status bar
+        { 200, 100, face }, // background
+        { 200, 7, main },   // outer title band
+        { 200, 10, face },  // rim
+        { 200, 24, main },  // inner band
+        { 60, 24, accent }, // highlight under the brand word
+        { 300, 24, main },  // right cap of the inner band
+        { 303, 24, face },  // rim around the right end
+        { 200, 175, hub },  // status bar rim
+        { 200, 183, main }, // status bar band
+        { 460, 183, main }, // right end of the status band
+        { 466, 183, hub },  // its rim
+        { 100, 183, face }, // left of the status bar
     };
     for (const auto& pr : probes)
         expectSameColour (image.getPixelAt (pr.x, pr.y), pr.expected,

@@ -36,7 +36,6 @@ extern "C" void* __libc_calloc (std::size_t, std::size_t);
 extern "C" void* __libc_realloc (void*, std::size_t);
 extern "C" void* __libc_memalign (std::size_t, std::size_t);
 
-
 // Defined in the executable, these take precedence over libc's for every library the
 // process loads, hosted plug-ins included.
 extern "C" void* malloc (std::size_t n)

@@ -40,10 +40,18 @@ void fill (juce::AudioBuffer<float>& b, Signal s, juce::int64 start, double rate
             float v = 0.0f;
             switch (s)
             {
-                case Signal::silence: v = 0.0f; break;
-                case Signal::noise: v = random.nextFloat() * 2.0f - 1.0f; break;
-                case Signal::impulses: v = ((start + i) % 4000) == 0 ? 1.0f : 0.0f; break;
-                case Signal::sweep: v = 0.5f * (float) std::sin (2.0 * M_PI * (20.0 + t * 0.05) * t / rate); break;
+                case Signal::silence:
+                    v = 0.0f;
+                    break;
+                case Signal::noise:
+                    v = random.nextFloat() * 2.0f - 1.0f;
+                    break;
+                case Signal::impulses:
+                    v = ((start + i) % 4000) == 0 ? 1.0f : 0.0f;
+                    break;
+                case Signal::sweep:
+                    v = 0.5f * (float) std::sin (2.0 * M_PI * (20.0 + t * 0.05) * t / rate);
+                    break;
             }
             b.setSample (c, i, v);
         }
@@ -167,7 +175,9 @@ TEST_P (HostValidation, WildParameterValuesWhileProcessing)
     // back at the construction values, the output is clean again.
     auto direct = createDirect (GetParam().plugin);
     ASSERT_TRUE (configure (*direct, 2, 48000.0, 512));
-    const float wild[] = { -3.0f, 1.5f, 1e30f, -1e30f, std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN() };
+    const float wild[] = {
+        -3.0f, 1.5f, 1e30f, -1e30f, std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()
+    };
     std::vector<float> initial;
     for (auto* param : direct->getParameters())
         initial.push_back (param->getValue());
@@ -353,7 +363,8 @@ TEST_P (HostValidation, FollowsTheHostTempoAndKeepsTheLastOne)
         float (*expected) (double bpm);
     };
     const Follower followers[] = {
-        { "durafold", "tempolock", "rate", [] (double bpm) { return (float) ((std::log10 (bpm / 60.0) + 0.60206) * 0.830482); } },
+        { "durafold", "tempolock", "rate",
+          [] (double bpm) { return (float) ((std::log10 (bpm / 60.0) + 0.60206) * 0.830482); } },
         { "revolva", "bpmlock", "bpm",
           [] (double bpm) { return (std::log2 ((float) (bpm * 0.01666666753590107) * 60.0f) - 4.9068904f) * 0.25f; } },
     };
@@ -410,7 +421,8 @@ TEST_P (HostValidation, FollowsTheHostTempoAndKeepsTheLastOne)
             direct->processBlock (directBlock, midi);
             for (int c = 0; c < 2; ++c)
                 for (int i = 0; i < 512; ++i)
-                    maxDiff = std::max (maxDiff, (double) std::abs (hostBlock.getSample (c, i) - directBlock.getSample (c, i)));
+                    maxDiff = std::max (maxDiff,
+                                        (double) std::abs (hostBlock.getSample (c, i) - directBlock.getSample (c, i)));
             head.position += 512;
         }
         const double expectedBpm = bpm > 0.0 ? bpm : 174.0;

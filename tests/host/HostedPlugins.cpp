@@ -42,14 +42,16 @@ std::vector<Bundle> findBundles()
         }
         else
         {
-            const juce::File artefacts = juce::File (VELTRANE_BUILD_DIR).getChildFile ("plugins/" + name + "/" + name + "_artefacts/Release");
+            const juce::File artefacts =
+                juce::File (VELTRANE_BUILD_DIR).getChildFile ("plugins/" + name + "/" + name + "_artefacts/Release");
             vst3 = artefacts.getChildFile ("VST3/" + name + ".vst3");
             lv2 = artefacts.getChildFile ("LV2/" + name + ".lv2");
         }
         if (vst3.isDirectory())
             result.push_back ({ name, "VST3", vst3.getFullPathName().toStdString() });
         if (lv2.isDirectory())
-            result.push_back ({ name, "LV2", lv2.getParentDirectory().getFullPathName().toStdString() + "|" + uriBase + name });
+            result.push_back (
+                { name, "LV2", lv2.getParentDirectory().getFullPathName().toStdString() + "|" + uriBase + name });
     }
     return result;
 }
@@ -92,7 +94,8 @@ std::string bundleName (const Bundle& b) { return b.plugin + "_" + b.format; }
 
 namespace veltrane::testing
 {
-std::optional<std::vector<float>> pluginValuesFromHostState (juce::AudioPluginInstance& hosted, const std::string& plugin)
+std::optional<std::vector<float>> pluginValuesFromHostState (juce::AudioPluginInstance& hosted,
+                                                             const std::string& plugin)
 {
     juce::MemoryBlock saved;
     hosted.getStateInformation (saved);

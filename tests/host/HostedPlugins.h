@@ -12,9 +12,9 @@ namespace veltrane::testing
 /** One bundle of the suite found on disk, in one format. */
 struct Bundle
 {
-    std::string plugin;     // lower-case name, e.g. "quorrel"
-    std::string format;     // "VST3" or "LV2"
-    std::string location;   // bundle path (VST3) or URI (LV2)
+    std::string plugin;   // lower-case name, e.g. "quorrel"
+    std::string format;   // "VST3" or "LV2"
+    std::string location; // bundle path (VST3) or URI (LV2)
 };
 
 /** Every bundle of the suite under VELTRANE_PLUGIN_PREFIX (lib/vst3, lib/lv2) or, without
@@ -37,10 +37,12 @@ namespace veltrane::testing
 /** The plug-in's own parameter values inside a hosted instance, read from the state the
     host saves (VST3 carries the plug-in's state bytes); nothing where the host's state does
     not carry them. */
-std::optional<std::vector<float>> pluginValuesFromHostState (juce::AudioPluginInstance& hosted, const std::string& plugin);
+std::optional<std::vector<float>> pluginValuesFromHostState (juce::AudioPluginInstance& hosted,
+                                                             const std::string& plugin);
 
 /** The plug-in's own parameter objects in a hosted instance, in the plug-in's order. */
-juce::Array<juce::AudioProcessorParameter*> ownParameters (juce::AudioProcessor& hosted, juce::AudioProcessor& reference);
+juce::Array<juce::AudioProcessorParameter*> ownParameters (juce::AudioProcessor& hosted,
+                                                           juce::AudioProcessor& reference);
 } // namespace veltrane::testing
 
 namespace veltrane::testing

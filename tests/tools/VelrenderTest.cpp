@@ -136,7 +136,7 @@ TEST_F (Velrender, SettingsStateCompensationRateAndFloat)
     const auto state = path ("q.state");
     const auto out = path ("shifted.wav");
     auto r = runVelrender ({ "quorrel", "--set", "bandshift=10", "--norm", "5=1", "--save-state", state, "--compensate",
-                          "--float", input, out });
+                             "--float", input, out });
     ASSERT_EQ (r.status, 0) << r.err;
     auto reader = read (out);
     ASSERT_NE (reader, nullptr);
@@ -146,7 +146,8 @@ TEST_F (Velrender, SettingsStateCompensationRateAndFloat)
 
     juce::MemoryBlock saved;
     ASSERT_TRUE (juce::File (state).loadFileAsData (saved));
-    const auto text = juce::String::fromUTF8 (static_cast<const char*> (saved.getData()) + 8, (int) saved.getSize() - 9);
+    const auto text =
+        juce::String::fromUTF8 (static_cast<const char*> (saved.getData()) + 8, (int) saved.getSize() - 9);
     EXPECT_TRUE (text.contains ("bandshift=\"0.59999996423721313477\"")) << text; // (10 + 50) x 0.01f
     EXPECT_TRUE (text.contains ("scramble=\"1\"")) << text;
 

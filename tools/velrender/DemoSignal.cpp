@@ -28,7 +28,8 @@ juce::AudioBuffer<float> makeDemoSignal (double sampleRate, double seconds)
             for (double fc : { 330.0, 415.3, 495.0 })
                 v += 0.06 * std::sin (twoPi * fc * t);
         // A noise burst and clicks.
-        const double noise = (t > seconds * 0.25 && t < seconds * 0.35) ? 0.15 * (random.nextDouble() * 2.0 - 1.0) : 0.0;
+        const double noise =
+            (t > seconds * 0.25 && t < seconds * 0.35) ? 0.15 * (random.nextDouble() * 2.0 - 1.0) : 0.0;
         const bool click = (i % (int) (sampleRate * 0.5)) == 0;
         b.setSample (0, i, (float) (v + noise + (click ? 0.5 : 0.0)));
         b.setSample (1, i, (float) (0.9 * v - noise + (click ? 0.5 : 0.0)));

@@ -23,15 +23,15 @@ struct RenderOptions
     std::vector<Assignment> assignments;
     std::vector<std::pair<int, juce::String>> layerFiles; // --layer-file N=PATH (1-based layer)
     bool list = false;
-    bool floatOutput = false;       // 32-bit float WAV instead of 24-bit
-    bool compensate = false;        // drop the reported latency from the start
-    bool dry = false;               // write the (generated or resampled) input unprocessed
-    int blockSize = 512;            // host block size in samples
-    double rate = 0.0;              // output sample rate in Hz; 0 keeps the input's
-    double tailSeconds = 0.0;       // silence rendered past the input
-    double tempo = 0.0;             // host tempo in beats per minute; 0 = no play head
+    bool floatOutput = false; // 32-bit float WAV instead of 24-bit
+    bool compensate = false;  // drop the reported latency from the start
+    bool dry = false;         // write the (generated or resampled) input unprocessed
+    int blockSize = 512;      // host block size in samples
+    double rate = 0.0;        // output sample rate in Hz; 0 keeps the input's
+    double tailSeconds = 0.0; // silence rendered past the input
+    double tempo = 0.0;       // host tempo in beats per minute; 0 = no play head
     juce::String stateFile, saveStateFile, midiFile;
-    juce::String input, output;     // input empty: the generated demo signal
+    juce::String input, output; // input empty: the generated demo signal
 };
 
 /** Parses argv; on failure returns nothing and sets error to a message for the user. */

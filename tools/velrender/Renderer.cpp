@@ -24,7 +24,10 @@ struct Failure
 class FixedTempoPlayHead : public juce::AudioPlayHead
 {
 public:
-    explicit FixedTempoPlayHead (double bpmIn) : bpm (bpmIn) {}
+    explicit FixedTempoPlayHead (double bpmIn)
+        : bpm (bpmIn)
+    {
+    }
     juce::Optional<PositionInfo> getPosition() const override
     {
         PositionInfo info;
@@ -328,7 +331,8 @@ int run (const RenderOptions& o, std::ostream& out, std::ostream& err)
             }
             midiBlock.clear();
             const double blockEnd = (start + n) / rate;
-            while (midiIndex < midi.getNumEvents() && midi.getEventPointer (midiIndex)->message.getTimeStamp() < blockEnd)
+            while (midiIndex < midi.getNumEvents()
+                   && midi.getEventPointer (midiIndex)->message.getTimeStamp() < blockEnd)
             {
                 const auto& m = midi.getEventPointer (midiIndex)->message;
                 const int offset = juce::jlimit (0, n - 1, (int) (m.getTimeStamp() * rate) - start);
@@ -368,7 +372,9 @@ int run (const RenderOptions& o, std::ostream& out, std::ostream& err)
         {
             juce::MemoryBlock saved;
             processor->getStateInformation (saved);
-            if (! juce::File::getCurrentWorkingDirectory().getChildFile (o.saveStateFile).replaceWithData (saved.getData(), saved.getSize()))
+            if (! juce::File::getCurrentWorkingDirectory()
+                      .getChildFile (o.saveStateFile)
+                      .replaceWithData (saved.getData(), saved.getSize()))
                 throw Failure { "cannot write " + o.saveStateFile };
         }
         return 0;

@@ -17,7 +17,11 @@ const float twoPi = 8.0f * std::atan (1.0f);
 struct Reference
 {
     explicit Reference (int n)
-        : size (n), polar ((size_t) n + 2), last ((size_t) n / 2 + 1), running ((size_t) n / 2 + 1), result ((size_t) n)
+        : size (n),
+          polar ((size_t) n + 2),
+          last ((size_t) n / 2 + 1),
+          running ((size_t) n / 2 + 1),
+          result ((size_t) n)
     {
     }
 
@@ -94,21 +98,22 @@ TEST (DurafoldBinKernel, MatchesThePlainLoopsOverSeveralHops)
         float ratio; // G / H
     };
     // Stretch 1; one wrap past the range; many wraps (H = 1 at N = 1024 and at N = 16384).
-    const Case cases[] = { { 1024, 1.0f }, { 16, 2.0f }, { 2048, 256.0f / 102.0f }, { 1024, 128.0f / 12.0f },
-                           { 1024, 128.0f }, { 16384, 2048.0f } };
+    const Case cases[] = { { 1024, 1.0f },           { 16, 2.0f },     { 2048, 256.0f / 102.0f },
+                           { 1024, 128.0f / 12.0f }, { 1024, 128.0f }, { 16384, 2048.0f } };
     for (const auto& c : cases)
     {
         SCOPED_TRACE (testing::Message() << "N " << c.n << " ratio " << c.ratio);
         const int half = c.n / 2;
         Reference ref (c.n);
-        std::vector<float> mag ((size_t) half + 1), phase ((size_t) half + 1), last ((size_t) half + 1), running ((size_t) half + 1);
+        std::vector<float> mag ((size_t) half + 1), phase ((size_t) half + 1), last ((size_t) half + 1),
+            running ((size_t) half + 1);
         std::vector<float> result ((size_t) c.n);
         for (std::uint32_t hop = 0; hop < 4; ++hop)
         {
             const auto packed = spectrum (c.n, 77u + hop * 1000u + (std::uint32_t) c.n);
             ref.hop (packed, c.ratio);
-            durafold::propagateBins (packed.data(), c.n, c.ratio, pi, twoPi, mag.data(), phase.data(), last.data(), running.data(),
-                                   result.data());
+            durafold::propagateBins (packed.data(), c.n, c.ratio, pi, twoPi, mag.data(), phase.data(), last.data(),
+                                     running.data(), result.data());
             for (int k = 0; k <= half; ++k)
             {
                 ASSERT_EQ (mag[(size_t) k], ref.polar[(size_t) (2 * k)]) << k;
@@ -129,20 +134,21 @@ TEST (DurafoldBinKernel, NonFiniteBinsNeverReachThePhaseMemory)
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
     auto packed = spectrum (n, 5u);
-    packed[3] = inf;                  // bin 3: infinite real part, finite imaginary part
-    packed[(size_t) (n - 5)] = -inf;  // bin 5: infinite imaginary part
-    packed[7] = inf;                  // bin 7: both infinite
+    packed[3] = inf;                 // bin 3: infinite real part, finite imaginary part
+    packed[(size_t) (n - 5)] = -inf; // bin 5: infinite imaginary part
+    packed[7] = inf;                 // bin 7: both infinite
     packed[(size_t) (n - 7)] = inf;
-    packed[9] = nan;                  // bin 9: not a number
-    packed[0] = -inf;                 // bin 0
+    packed[9] = nan;  // bin 9: not a number
+    packed[0] = -inf; // bin 0
     Reference ref (n);
-    std::vector<float> mag ((size_t) half + 1), phase ((size_t) half + 1), last ((size_t) half + 1), running ((size_t) half + 1);
+    std::vector<float> mag ((size_t) half + 1), phase ((size_t) half + 1), last ((size_t) half + 1),
+        running ((size_t) half + 1);
     std::vector<float> result ((size_t) n);
     for (int hop = 0; hop < 3; ++hop)
     {
         ref.hop (packed, 3.0f);
-        durafold::propagateBins (packed.data(), n, 3.0f, pi, twoPi, mag.data(), phase.data(), last.data(), running.data(),
-                               result.data());
+        durafold::propagateBins (packed.data(), n, 3.0f, pi, twoPi, mag.data(), phase.data(), last.data(),
+                                 running.data(), result.data());
         for (int k = 0; k <= half; ++k)
         {
             ASSERT_TRUE (std::isfinite (last[(size_t) k]) && std::isfinite (running[(size_t) k])) << k;

@@ -26,11 +26,13 @@ TEST_F (DurafoldEditor, ControlsAsLaidOut)
         const char* name;
         juce::Rectangle<int> bounds;
         double min, max;
-    } knobs[] = { { "stretchslider", { 6, 48, 72, 72 }, 1, 100 },    { "rateslider", { 84, 48, 72, 72 }, 0.25, 4 },
-                  { "voicesslider", { 162, 48, 72, 72 }, 2, 8 },     { "bandsslider", { 240, 48, 72, 72 }, 8, 8192 },
-                  { "grainsizeslider", { 318, 48, 72, 72 }, 0.3, 3.16 }, { "shimmerslider", { 396, 48, 72, 72 }, 0, 100 },
-                  { "color slider", { 6, 162, 18, 18 }, 0, 1 },      { "outlevelslider", { 432, 6, 36, 36 }, -20, 20 },
-                  { "inlevelslider", { 390, 6, 36, 36 }, -20, 20 },  { "mixslider", { 342, 6, 36, 36 }, 0, 100 } };
+    } knobs[] = {
+        { "stretchslider", { 6, 48, 72, 72 }, 1, 100 },        { "rateslider", { 84, 48, 72, 72 }, 0.25, 4 },
+        { "voicesslider", { 162, 48, 72, 72 }, 2, 8 },         { "bandsslider", { 240, 48, 72, 72 }, 8, 8192 },
+        { "grainsizeslider", { 318, 48, 72, 72 }, 0.3, 3.16 }, { "shimmerslider", { 396, 48, 72, 72 }, 0, 100 },
+        { "color slider", { 6, 162, 18, 18 }, 0, 1 },          { "outlevelslider", { 432, 6, 36, 36 }, -20, 20 },
+        { "inlevelslider", { 390, 6, 36, 36 }, -20, 20 },      { "mixslider", { 342, 6, 36, 36 }, 0, 100 }
+    };
     for (const auto& k : knobs)
     {
         SCOPED_TRACE (k.name);
@@ -84,9 +86,11 @@ TEST_F (DurafoldEditor, GesturesWriteParameters)
         double value;
         int index;
         float normalized;
-    } moves[] = { { "voicesslider", 6.0, P::voicesParam, 2.0f / 3.0f }, { "stretchslider", 10.0, P::stretchParam, 0.5f },
-                  { "bandsslider", 2048.0, P::bandsParam, 0.8f },        { "mixslider", 30.0, P::wetdryParam, 0.3f },
-                  { "inlevelslider", 10.0, P::ingainParam, 0.75f },     { "color slider", 0.25, P::colorParam, 0.25f } };
+    } moves[] = {
+        { "voicesslider", 6.0, P::voicesParam, 2.0f / 3.0f }, { "stretchslider", 10.0, P::stretchParam, 0.5f },
+        { "bandsslider", 2048.0, P::bandsParam, 0.8f },       { "mixslider", 30.0, P::wetdryParam, 0.3f },
+        { "inlevelslider", 10.0, P::ingainParam, 0.75f },     { "color slider", 0.25, P::colorParam, 0.25f }
+    };
     for (const auto& m : moves)
     {
         SCOPED_TRACE (m.name);
@@ -158,6 +162,6 @@ TEST_F (DurafoldEditor, MatchesReferenceImageWhenDriven)
     rig.tick();
     editor().getLookAndFeelInstance().setVuLevels (0.3f, 1.2f, 0.6f, -1.0f);
     EXPECT_EQ (rig.button ("pvoc").getToggleState(), true);
-    EXPECT_TRUE (veltrane::test::matchesReference (rig.render (1.0f),
-                                                   referenceDir().getChildFile ("durafold-driven@1x.png")));
+    EXPECT_TRUE (
+        veltrane::test::matchesReference (rig.render (1.0f), referenceDir().getChildFile ("durafold-driven@1x.png")));
 }

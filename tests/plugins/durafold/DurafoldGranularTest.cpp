@@ -167,8 +167,10 @@ TEST (DurafoldGranular, WetSignalIsTheSumOfWindowedGrains)
         int warmUp;     // samples before the check, enough for every slot to be in use
         bool lingering; // one grain left sounding far past its end, beyond the fast cosine's range
     };
-    const Case cases[] = { { 1.0f, 0.0f, 0.25f, 6000, false }, { 0.5f, 0.3f, 0.0f, 12000, false },
-                           { 1.0f, 1.0f, 1.0f, 160000, false }, { 1.0f, 0.0f, 0.5f, 6000, true } };
+    const Case cases[] = { { 1.0f, 0.0f, 0.25f, 6000, false },
+                           { 0.5f, 0.3f, 0.0f, 12000, false },
+                           { 1.0f, 1.0f, 1.0f, 160000, false },
+                           { 1.0f, 0.0f, 0.5f, 6000, true } };
     for (const auto& c : cases)
     {
         SCOPED_TRACE (testing::Message() << "voices " << c.voices << " grainsize " << c.grainsize);

@@ -46,8 +46,11 @@ TEST (DurafoldPhaseVocoder, AnalysisHopFollowsStretchAndSize)
         std::int64_t H;
     };
     // 128 / 100 truncates to 1 (an effective stretch of 128); 256 / 2.5 gives 102.
-    const Case cases[] = { { 1.0, 0.6f, 1024, 128 }, { 100.0, 0.6f, 1024, 1 }, { 2.5, 0.7f, 2048, 102 },
-                           { 100.0, 0.0f, 16, 1 }, { 100.0, 1.0f, 16384, 20 } };
+    const Case cases[] = { { 1.0, 0.6f, 1024, 128 },
+                           { 100.0, 0.6f, 1024, 1 },
+                           { 2.5, 0.7f, 2048, 102 },
+                           { 100.0, 0.0f, 16, 1 },
+                           { 100.0, 1.0f, 16384, 20 } };
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.stretch);
@@ -243,9 +246,9 @@ TEST (DurafoldPhaseVocoder, WindowShapes)
         int kind;
         float bands; // a later change of size keeps the chosen shape
     };
-    const Case cases[] = { { 0.1f, veltrane::hammingWindow, 0.6f },  { 0.3f, veltrane::raisedCosineWindow, 0.6f },
-                           { 0.6f, veltrane::kaiserWindow, 0.6f },   { 0.9f, veltrane::blackmanWindow, 0.6f },
-                           { 0.1f, veltrane::hammingWindow, 0.7f },  { 0.6f, veltrane::kaiserWindow, 0.45f } };
+    const Case cases[] = { { 0.1f, veltrane::hammingWindow, 0.6f }, { 0.3f, veltrane::raisedCosineWindow, 0.6f },
+                           { 0.6f, veltrane::kaiserWindow, 0.6f },  { 0.9f, veltrane::blackmanWindow, 0.6f },
+                           { 0.1f, veltrane::hammingWindow, 0.7f }, { 0.6f, veltrane::kaiserWindow, 0.45f } };
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.shape);

@@ -63,7 +63,8 @@ TEST (DurafoldParameters, TableAsHostsSeeIt)
         EXPECT_FLOAT_EQ (p.getParameterDefault (r.index), r.scaledDefault);
         EXPECT_FLOAT_EQ (p.getParameterDefaultValue (r.index), r.normalizedDefault);
         EXPECT_FLOAT_EQ (p.getParameter (r.index), r.atConstruction);
-        EXPECT_NEAR (p.getScaledParameter (r.index), r.scaledAtConstruction, 1e-4f * (1.0f + std::fabs (r.scaledAtConstruction)));
+        EXPECT_NEAR (p.getScaledParameter (r.index), r.scaledAtConstruction,
+                     1e-4f * (1.0f + std::fabs (r.scaledAtConstruction)));
     }
     EXPECT_EQ (p.getParameterName (13), juce::String ("unknown"));
     EXPECT_EQ (p.getName(), juce::String ("++durafold"));
@@ -79,9 +80,9 @@ TEST (DurafoldParameters, ScaledValuesConvertBack)
         float scaled, normalized;
     };
     const Case cases[] = {
-        { 0, 10.0f, 0.5f }, { 0, 100.0f, 1.0f }, { 1, 2.0f, 0.75f }, { 2, 2048.0f, 0.8f }, { 3, 0.3f, 0.488561f },
-        { 4, 50.0f, 0.5f }, { 7, 6.0f, 2.0f / 3.0f }, { 7, 6.9f, 2.0f / 3.0f }, { 8, 70.0f, 0.7f },
-        { 9, 10.0f, 0.75f }, { 12, 0.3f, 0.3f },
+        { 0, 10.0f, 0.5f },     { 0, 100.0f, 1.0f }, { 1, 2.0f, 0.75f },       { 2, 2048.0f, 0.8f },
+        { 3, 0.3f, 0.488561f }, { 4, 50.0f, 0.5f },  { 7, 6.0f, 2.0f / 3.0f }, { 7, 6.9f, 2.0f / 3.0f },
+        { 8, 70.0f, 0.7f },     { 9, 10.0f, 0.75f }, { 12, 0.3f, 0.3f },
     };
     for (const auto& c : cases)
     {
@@ -131,8 +132,11 @@ TEST (DurafoldProcessor, FadeRampExistsBeforePrepareAndFollowsTheRate)
         double rate;
         float used;
         std::int64_t fade;
-    } rates[] = { { 48000.0, 48000.0f, 1200 }, { 192000.0, 192000.0f, 4800 }, { 32000.0, 44100.0f, 1102 },
-                  { 384000.0, 44100.0f, 1102 }, { std::numeric_limits<double>::quiet_NaN(), 44100.0f, 1102 } };
+    } rates[] = { { 48000.0, 48000.0f, 1200 },
+                  { 192000.0, 192000.0f, 4800 },
+                  { 32000.0, 44100.0f, 1102 },
+                  { 384000.0, 44100.0f, 1102 },
+                  { std::numeric_limits<double>::quiet_NaN(), 44100.0f, 1102 } };
     for (const auto& r : rates)
     {
         p.prepareToPlay (r.rate, 512);
@@ -152,8 +156,9 @@ TEST (DurafoldProcessor, TempoLock)
         float expectedRate;
     };
     // Without a usable tempo the rate is left as the knob set it.
-    const Case cases[] = { { true, 120.0, 2.0f }, { true, 300.0, 5.0f }, { true, 0.0, 1.0f }, { true, -60.0, 1.0f },
-                           { false, 0.0, 1.0f } };
+    const Case cases[] = {
+        { true, 120.0, 2.0f }, { true, 300.0, 5.0f }, { true, 0.0, 1.0f }, { true, -60.0, 1.0f }, { false, 0.0, 1.0f }
+    };
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.bpm);
@@ -286,7 +291,7 @@ TEST (DurafoldProcessor, VoiceCountAndSizeStayInRange)
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const Case cases[] = { { 5.0f, 7.0f, 8, 16384 }, { -3.0f, -5.0f, 2, 16 }, { 1.0f, 1.0f, 8, 16384 },
-                           { 0.0f, 0.0f, 2, 16 }, { inf, -inf, 5, 1024 }, { nan, nan, 5, 1024 } };
+                           { 0.0f, 0.0f, 2, 16 },    { inf, -inf, 5, 1024 },  { nan, nan, 5, 1024 } };
     // Values that are not numbers at all act as the construction values.
     for (const auto& c : cases)
     {

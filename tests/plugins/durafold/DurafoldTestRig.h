@@ -26,7 +26,10 @@ inline float signal (std::int64_t t, int channel)
     signal; time counts from the first block. */
 struct Rig
 {
-    explicit Rig (int channels = 2) : host (*proc, channels, 512, 44100.0) {}
+    explicit Rig (int channels = 2)
+        : host (*proc, channels, 512, 44100.0)
+    {
+    }
 
     /** The next n input samples as a buffer, not yet processed (the time moves on). */
     juce::AudioSampleBuffer block (int n)

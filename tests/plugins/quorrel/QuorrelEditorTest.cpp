@@ -81,7 +81,8 @@ TEST_F (QuorrelEditor, ControlsAsLaidOut)
         EXPECT_NEAR (processor.getScaledParameter (k.parameter), s.getValue(), 1e-3 * (k.max - k.min)) << k.name;
     }
     EXPECT_NEAR (rig.slider ("bandsslider").getSkewFactor(), 0.3, 1e-12);
-    EXPECT_EQ (rig.slider ("bandsslider").findColour (juce::Slider::rotarySliderFillColourId), juce::Colour (0x7f000000u));
+    EXPECT_EQ (rig.slider ("bandsslider").findColour (juce::Slider::rotarySliderFillColourId),
+               juce::Colour (0x7f000000u));
 
     for (auto [name, bounds] : { std::pair { "scramble", juce::Rectangle<int> (6, 150, 96, 18) },
                                  std::pair { "phasereset", juce::Rectangle<int> (112, 150, 96, 18) } })
@@ -195,8 +196,8 @@ TEST_F (QuorrelEditor, RecoloursFromTheColourParameter)
     EXPECT_DOUBLE_EQ (rig.slider ("color slider").getValue(), 1.0);
     const auto expected = veltrane::panelColoursFor (1.0f);
     auto& laf = editor().getLookAndFeelInstance();
-    for (auto [id, colour] : { std::pair { 1200, expected.main }, std::pair { 1201, expected.face },
-                               std::pair { 1203, expected.hub } })
+    for (auto [id, colour] :
+         { std::pair { 1200, expected.main }, std::pair { 1201, expected.face }, std::pair { 1203, expected.hub } })
     {
         EXPECT_EQ (editor().findColour (id).getARGB(), colour.getARGB()) << id;
         EXPECT_EQ (laf.findColour (id).getARGB(), colour.getARGB()) << id;
@@ -239,8 +240,8 @@ TEST_F (QuorrelEditor, MatchesReferenceImageWhenDriven)
     rig.processBlocks (12, 0.7f);
     rig.tick();
     editor().getLookAndFeelInstance().setVuLevels (0.3f, 1.2f, 0.6f, -1.0f);
-    EXPECT_TRUE (veltrane::test::matchesReference (rig.render (1.0f),
-                                                   referenceDir().getChildFile ("quorrel-driven@1x.png")));
+    EXPECT_TRUE (
+        veltrane::test::matchesReference (rig.render (1.0f), referenceDir().getChildFile ("quorrel-driven@1x.png")));
 }
 
 TEST_F (QuorrelEditor, DrawsSharpAtHigherScales)

@@ -159,7 +159,10 @@ TEST (QuorrelProcessor, PhaseResetIsMomentary)
     EXPECT_FLOAT_EQ (q.accumulatedPhase[1][9], 9.0f * q.pi * 0.25f);
     struct Ear : juce::AudioProcessorListener
     {
-        void audioProcessorParameterChanged (juce::AudioProcessor*, int i, float v) override { heard.emplace_back (i, v); }
+        void audioProcessorParameterChanged (juce::AudioProcessor*, int i, float v) override
+        {
+            heard.emplace_back (i, v);
+        }
         void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
         std::vector<std::pair<int, float>> heard;
     } ear;

@@ -14,9 +14,10 @@ TEST (QuorrelState, ConstructionValuesGiveTheDocumentedBytes)
     QuorrelAudioProcessor q;
     juce::MemoryBlock b;
     q.getStateInformation (b);
-    EXPECT_EQ (stateXml (b), R"(<quorrel pluginVersion="2" presetName="" bands="0.60000002384185791016" bandshift="0.5" )"
-                          R"(phaseshift="0.5" phasenull="0" phasenoise="0" scramble="0" phasereset="0" ingain="0.5" )"
-                          R"(outgain="0.5" color="0"/>)");
+    EXPECT_EQ (stateXml (b),
+               R"(<quorrel pluginVersion="2" presetName="" bands="0.60000002384185791016" bandshift="0.5" )"
+               R"(phaseshift="0.5" phasenull="0" phasenoise="0" scramble="0" phasereset="0" ingain="0.5" )"
+               R"(outgain="0.5" color="0"/>)");
 
     QuorrelAudioProcessor r;
     r.setParameter (0, 0.1f);
@@ -32,10 +33,11 @@ TEST (QuorrelState, RestoringRules)
 {
     QuorrelAudioProcessor q;
     q.changeProgramName (0, "old");
-    const auto b = stateEnvelope (R"(<QUORREL presetName="night &amp; day" Bands="0.9" phasenull="1.5" color="0.25"/>)");
+    const auto b =
+        stateEnvelope (R"(<QUORREL presetName="night &amp; day" Bands="0.9" phasenull="1.5" color="0.25"/>)");
     q.setStateInformation (b.getData(), (int) b.getSize());
     EXPECT_EQ (q.getProgramName (0), "night & day");
-    EXPECT_EQ (q.getParameter (0), 0.0f);        // "Bands" is not "bands"
+    EXPECT_EQ (q.getParameter (0), 0.0f);         // "Bands" is not "bands"
     EXPECT_EQ (q.getScaledParameter (1), -50.0f); // missing "bandshift" becomes 0
     EXPECT_EQ (q.getParameter (3), 1.5f);         // not clamped
     EXPECT_EQ (q.getParameter (9), 0.25f);

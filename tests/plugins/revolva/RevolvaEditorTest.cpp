@@ -64,8 +64,8 @@ struct RevolvaEditor : veltrane::test::EditorFixture<RevolvaAudioProcessor, Revo
         const auto time = juce::Time::getCurrentTime();
         selector.mouseDown (juce::MouseEvent (source, down, {}, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, &selector, &selector,
                                               time, down, time, 1, false));
-        selector.mouseDrag (juce::MouseEvent (source, now, {}, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, &selector, &selector,
-                                              time, down, time, 1, true));
+        selector.mouseDrag (juce::MouseEvent (source, now, {}, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, &selector, &selector, time,
+                                              down, time, 1, true));
     }
 
     std::vector<int> requested;
@@ -97,8 +97,10 @@ TEST_F (RevolvaEditor, ControlsAsLaidOut)
     };
     for (int l = 0; l < 4; ++l)
     {
-        knobs.push_back ({ &editor().pitchKnob (l), P::pitch1Param + l, -36, 36, 1, { 60, 54 + 60 * l, 54, 54 }, false });
-        knobs.push_back ({ &editor().levelKnob (l), P::gain1Param + l, -60, 0, 0, { 414, 54 + 60 * l, 54, 54 }, false });
+        knobs.push_back (
+            { &editor().pitchKnob (l), P::pitch1Param + l, -36, 36, 1, { 60, 54 + 60 * l, 54, 54 }, false });
+        knobs.push_back (
+            { &editor().levelKnob (l), P::gain1Param + l, -60, 0, 0, { 414, 54 + 60 * l, 54, 54 }, false });
     }
     for (const auto& k : knobs)
     {
@@ -132,7 +134,10 @@ TEST_F (RevolvaEditor, ControlsAsLaidOut)
         juce::Rectangle<int> bounds;
     };
     auto& e = editor();
-    std::vector<Switch> switches = { { dynamic_cast<juce::ToggleButton*> (&rig.button ("bpmlock")), "bpmlock", P::bpmlockParam, { 396, 330, 72, 18 } },
+    std::vector<Switch> switches = { { dynamic_cast<juce::ToggleButton*> (&rig.button ("bpmlock")),
+                                       "bpmlock",
+                                       P::bpmlockParam,
+                                       { 396, 330, 72, 18 } },
                                      { &e.layerSwitch(), "layer", P::layerParam, { 396, 354, 72, 18 } } };
     for (int l = 0; l < 4; ++l)
     {
@@ -198,7 +203,8 @@ TEST_F (RevolvaEditor, FileSwitchLoadsRefusesAndCancels)
     EXPECT_EQ (requested, (std::vector<int> { 0, 0 }));
     EXPECT_FALSE (editor().fileSwitch (0).getToggleState());
     EXPECT_EQ (processor.getParameter (P::file1Param), 0.0f);
-    EXPECT_EQ (editor().statusText(), "cannot read: " + juce::File (bad.path).getFileName()) << "named in the status bar";
+    EXPECT_EQ (editor().statusText(), "cannot read: " + juce::File (bad.path).getFileName())
+        << "named in the status bar";
     ASSERT_TRUE (settleFiles());
     EXPECT_EQ (processor.layers[0].leftBuffer[100], 0.3f) << "a refused file leaves the layer until the next tick";
     rig.tick();
@@ -258,11 +264,19 @@ TEST_F (RevolvaEditor, FirstTickLeavesALayerWhoseFileSwitchIsOff)
 
 TEST_F (RevolvaEditor, MarkerDragsSetTheirParameters)
 {
-    struct Case { int downY, x; int parameter; float value; };
+    struct Case
+    {
+        int downY, x;
+        int parameter;
+        float value;
+    };
     const Case cases[] = {
-        { 3, 144, P::end1Param + 1, 0.5f },    { 7, 0, P::end1Param + 1, 0.0f },
-        { 58, 400, P::start1Param + 1, 1.0f }, { 52, -20, P::start1Param + 1, 0.0f },
-        { 30, 72, P::filepos1Param + 1, 0.25f }, { 8, 288, P::filepos1Param + 1, 1.0f },
+        { 3, 144, P::end1Param + 1, 0.5f },
+        { 7, 0, P::end1Param + 1, 0.0f },
+        { 58, 400, P::start1Param + 1, 1.0f },
+        { 52, -20, P::start1Param + 1, 0.0f },
+        { 30, 72, P::filepos1Param + 1, 0.25f },
+        { 8, 288, P::filepos1Param + 1, 1.0f },
         { 51, 1, P::filepos1Param + 1, 0.00347222225f },
     };
     auto& selector = editor().waveSelector (1);
@@ -409,8 +423,8 @@ TEST_F (RevolvaEditor, MatchesReferenceImageWhenDriven)
     rig.processBlocks (4, 0.6f);
     rig.tick();
     editor().getLookAndFeelInstance().setVuLevels (0.3f, 1.2f, 0.6f, -1.0f);
-    EXPECT_TRUE (veltrane::test::matchesReference (rig.render (1.0f),
-                                                   referenceDir().getChildFile ("revolva-driven@1x.png")));
+    EXPECT_TRUE (
+        veltrane::test::matchesReference (rig.render (1.0f), referenceDir().getChildFile ("revolva-driven@1x.png")));
 }
 
 TEST_F (RevolvaEditor, ARestoredSessionLoadsItsFilesWithoutAskingAndNamesAMissingOne)
@@ -427,7 +441,8 @@ TEST_F (RevolvaEditor, ARestoredSessionLoadsItsFilesWithoutAskingAndNamesAMissin
         original.getStateInformation (saved);
     }
     std::vector<int> asked;
-    editor().setFileRequest ([&asked] (int layer, std::function<void (const juce::File&)>) { asked.push_back (layer); });
+    editor().setFileRequest (
+        [&asked] (int layer, std::function<void (const juce::File&)>) { asked.push_back (layer); });
     rig.tick();
     processor.setStateInformation (saved.getData(), (int) saved.getSize());
     rig.tick();

@@ -13,7 +13,11 @@ using P = RevolvaAudioProcessor;
 
 TEST (RevolvaKernel, TransformSizeAndHops)
 {
-    struct Case { float bands, stretch; int n, ha, hs; };
+    struct Case
+    {
+        float bands, stretch;
+        int n, ha, hs;
+    };
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const Case cases[] = {
         { 0.0f, 0.0f, 16, 2, 2 },       { 1.0f, 0.0f, 16384, 2048, 2048 }, { 0.75f, 0.0f, 2048, 256, 256 },
@@ -151,7 +155,8 @@ struct PlainShift
             polarIn[(size_t) (2 * k)] = m;
             polarIn[(size_t) (2 * k + 1)] = m >= 0.0f ? -veltrane::atan2Rounded (im, re) : 0.0f;
         }
-        const float invN = 1.0f / (float) n, hopRatio = (float) hs / (float) ha, invTwoPiHs = 1.0f / (twoPi * (float) hs);
+        const float invN = 1.0f / (float) n, hopRatio = (float) hs / (float) ha,
+                    invTwoPiHs = 1.0f / (twoPi * (float) hs);
         for (int k = 0; k < half; ++k)
         {
             float delta = memory[(size_t) k] - polarIn[(size_t) (2 * k + 1)];
@@ -211,11 +216,14 @@ struct PlainShift
 
 TEST (RevolvaKernel, BinMappingMatchesThePlainScanBitForBit)
 {
-    struct Case { float bands, stretch, ratio, bend; };
+    struct Case
+    {
+        float bands, stretch, ratio, bend;
+    };
     const Case cases[] = {
-        { 0.75f, 0.0f, 1.0f, 1.0f },     // N 2048, no stretch, no transposition
-        { 0.75f, 1.0f, 2.0f, 1.0f },     // stretch 100, an octave up: half the bins are sources
-        { 0.6f, 0.5f, 0.5f, 1.0594631f }, // N 1024, stretch 10, an octave down and bent up
+        { 0.75f, 0.0f, 1.0f, 1.0f },             // N 2048, no stretch, no transposition
+        { 0.75f, 1.0f, 2.0f, 1.0f },             // stretch 100, an octave up: half the bins are sources
+        { 0.6f, 0.5f, 0.5f, 1.0594631f },        // N 1024, stretch 10, an octave down and bent up
         { 0.0f, 0.3f, 1.4983071f, 0.94387430f }, // N 16
     };
     std::uint32_t seed = 99;
@@ -231,8 +239,14 @@ TEST (RevolvaKernel, BinMappingMatchesThePlainScanBitForBit)
         r.block (64);
         r.p->pitchBend = c.bend;
         const int n = r.p->transform.fftSize;
-        PlainShift plain { n, r.p->synthesisHop, r.p->analysisHop, r.p->transform.pi, r.p->transform.twoPi, c.bend,
-                           std::vector<float> ((size_t) n, 0.0f), std::vector<float> ((size_t) n, 0.0f) };
+        PlainShift plain { n,
+                           r.p->synthesisHop,
+                           r.p->analysisHop,
+                           r.p->transform.pi,
+                           r.p->transform.twoPi,
+                           c.bend,
+                           std::vector<float> ((size_t) n, 0.0f),
+                           std::vector<float> ((size_t) n, 0.0f) };
         std::vector<float> memory (ChannelState::maxBins, 0.0f), sum (ChannelState::maxBins, 0.0f);
         std::vector<float> in ((size_t) n), out ((size_t) n);
         for (int hop = 0; hop < 6; ++hop)
@@ -274,7 +288,13 @@ TEST (RevolvaKernel, LoopReadsForwardBackwardAndWithEqualEnds)
     layer.loopOutputLength = 0.0f;
     r.p->fractionCarry = 0.0f;
 
-    struct Case { int start, end; int from; std::vector<float> expected; int position; };
+    struct Case
+    {
+        int start, end;
+        int from;
+        std::vector<float> expected;
+        int position;
+    };
     const int n = r.p->transform.fftSize;
     const std::vector<Case> cases = {
         { 1000, 1004, 1002, { 1002, 1003, 1000, 1001, 1002, 1003 }, 1000 },
@@ -330,7 +350,8 @@ TEST (RevolvaKernel, PlaysTheLoopAndRecoversFromNonFiniteInput)
     for (int i = 0; i < 60000; ++i)
         r.p->layers[0].leftBuffer[i] = r.p->layers[0].rightBuffer[i] = 0.2f * std::sin (w * (float) i);
     for (int i = 3000; i < 3010; ++i)
-        r.p->layers[0].leftBuffer[i] = i & 1 ? std::numeric_limits<float>::quiet_NaN() : std::numeric_limits<float>::infinity();
+        r.p->layers[0].leftBuffer[i] =
+            i & 1 ? std::numeric_limits<float>::quiet_NaN() : std::numeric_limits<float>::infinity();
     r.p->setParameter (P::play1Param, 1.0f);
     float peak = 0.0f;
     bool finite = true;
@@ -355,8 +376,13 @@ TEST (RevolvaKernel, PlaysTheLoopAndRecoversFromNonFiniteInput)
 
 TEST (RevolvaKernel, AnyParameterValueIsSafe)
 {
-    const float values[] = { std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                             -std::numeric_limits<float>::infinity(), 1e30f, -1e30f, 2.0f, -1.0f };
+    const float values[] = { std::numeric_limits<float>::quiet_NaN(),
+                             std::numeric_limits<float>::infinity(),
+                             -std::numeric_limits<float>::infinity(),
+                             1e30f,
+                             -1e30f,
+                             2.0f,
+                             -1.0f };
     for (float v : values)
     {
         Rig r (2, 256);

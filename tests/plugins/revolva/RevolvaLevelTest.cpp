@@ -23,8 +23,8 @@ TEST (RevolvaLevel, LayerOutputFollowsItsLevelUpToFullScale)
         r.block (512);
         const float amplitude = (float) std::pow (10.0, levelsDb[k] / 20.0);
         for (int i = 0; i < LoopLayer::layerLength; ++i)
-            r.p->layers[0].leftBuffer[i] = r.p->layers[0].rightBuffer[i]
-                = amplitude * (float) std::sin (2.0 * M_PI * 330.0 * i / testRate);
+            r.p->layers[0].leftBuffer[i] = r.p->layers[0].rightBuffer[i] =
+                amplitude * (float) std::sin (2.0 * M_PI * 330.0 * i / testRate);
         r.p->setParameter (P::play1Param, 1.0f);
         std::vector<float> y;
         for (int b = 0; b < 3 * (int) testRate / 512; ++b)
@@ -33,11 +33,12 @@ TEST (RevolvaLevel, LayerOutputFollowsItsLevelUpToFullScale)
             for (int i = 0; i < 512; ++i)
                 y.push_back (r.buffer.getSample (0, i));
         }
-        gains[k] = 20.0 * std::log10 (veltrane_test::rms (y, (int) testRate, (int) testRate) / (amplitude / std::sqrt (2.0)));
+        gains[k] =
+            20.0 * std::log10 (veltrane_test::rms (y, (int) testRate, (int) testRate) / (amplitude / std::sqrt (2.0)));
         const auto tone = veltrane_test::analyseTone (y, (int) testRate, testRate);
         spurious[k] = tone.spuriousDb;
-        std::printf ("revolva %6.1f dBFS: gain %7.3f dB, spurious %6.1f dB, %.2f Hz\n", levelsDb[k], gains[k], spurious[k],
-                     tone.frequency);
+        std::printf ("revolva %6.1f dBFS: gain %7.3f dB, spurious %6.1f dB, %.2f Hz\n", levelsDb[k], gains[k],
+                     spurious[k], tone.frequency);
         RecordProperty (std::to_string ((int) levelsDb[k]) + "dBFS_gain_dB", std::to_string (gains[k]));
         RecordProperty (std::to_string ((int) levelsDb[k]) + "dBFS_spurious_dB", std::to_string (spurious[k]));
         EXPECT_NEAR (tone.frequency, 330.0, 1.0) << levelsDb[k] << " dBFS";

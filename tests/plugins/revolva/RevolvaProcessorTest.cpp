@@ -42,12 +42,17 @@ TEST (RevolvaParameters, NamesRangesAndTexts)
     EXPECT_EQ (p.getParameterMax (0), 128.0f);
     EXPECT_EQ (p.getParameterMin (2), 0.01f);
 
-    struct Case { int index; float p; const char* text; };
+    struct Case
+    {
+        int index;
+        float p;
+        const char* text;
+    };
     const Case cases[] = {
-        { 0, 0.25f, "3.16" }, { 0, 1.0f, "100.00" }, { 1, 0.75f, "1448.15" }, { 1, 0.7f, "1024.00" }, { 1, 0.6f, "512.00" },
-        { 2, 0.1f, "0.50" },  { 2, 1.0f, "5.00" },   { 4, 0.5f, "120.00" },   { 4, 0.0f, "30.00" },
-        { 19, 1.0f / 3.0f, "-12.00" }, { 24, 0.5f, "50.00" }, { 31, 0.0f, "-60.00" }, { 40, 1.0f, "20.00" },
-        { 5, 0.99f, "0.99" },
+        { 0, 0.25f, "3.16" },  { 0, 1.0f, "100.00" },         { 1, 0.75f, "1448.15" }, { 1, 0.7f, "1024.00" },
+        { 1, 0.6f, "512.00" }, { 2, 0.1f, "0.50" },           { 2, 1.0f, "5.00" },     { 4, 0.5f, "120.00" },
+        { 4, 0.0f, "30.00" },  { 19, 1.0f / 3.0f, "-12.00" }, { 24, 0.5f, "50.00" },   { 31, 0.0f, "-60.00" },
+        { 40, 1.0f, "20.00" }, { 5, 0.99f, "0.99" },
     };
     for (const auto& c : cases)
     {
@@ -103,8 +108,13 @@ TEST (RevolvaMidi, LayerAndSplitModesAndPitchWheel)
     s.block (64);
     EXPECT_EQ (s.p->layers[1].releaseStart, 128);
 
-    struct Wheel { int lsb, msb; float bend; };
-    for (auto w : { Wheel { 0x7F, 0x7F, std::exp2 (1.0f / 12.0f) }, Wheel { 0, 0, std::exp2 (-1.0f / 12.0f) }, Wheel { 0, 0x40, 1.0f } })
+    struct Wheel
+    {
+        int lsb, msb;
+        float bend;
+    };
+    for (auto w : { Wheel { 0x7F, 0x7F, std::exp2 (1.0f / 12.0f) }, Wheel { 0, 0, std::exp2 (-1.0f / 12.0f) },
+                    Wheel { 0, 0x40, 1.0f } })
     {
         s.note (0xE3, w.lsb, w.msb);
         s.block (64);
@@ -118,7 +128,7 @@ TEST (RevolvaEnvelope, AttackIsSquaredAndSwitchesStartAndRelease)
     r.p->setParameter (P::attackParam, 0.0f);
     r.block (64);
     r.p->setParameter (P::play1Param, 1.0f);
-    r.block (120); // half of 0.005 s at 48 kHz
+    r.block (120);                                        // half of 0.005 s at 48 kHz
     EXPECT_EQ (r.p->getParameter (P::pitch1Param), 0.5f); // the stored note 60
     EXPECT_NEAR (r.p->layers[0].envelope * r.p->layers[0].envelope, 0.25f, 1e-5f);
     EXPECT_EQ (r.p->layers[1].envelope, 0.0f);
@@ -202,7 +212,10 @@ namespace
 /** What a host hears when the processor announces the values it changed itself. */
 struct Announcements : juce::AudioProcessorListener
 {
-    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override { heard[index] = value; }
+    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override
+    {
+        heard[index] = value;
+    }
     void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
     std::map<int, float> heard;
 };
@@ -219,19 +232,43 @@ TEST (RevolvaHost, EveryValueTheProcessingChangesIsAnnounced)
     const float pitchOf74 = (74 - 24) * 0.013888889f;
     const std::vector<Case> cases = {
         { "a note sets every layer's pitch",
-          [] (Rig& r, FakeHead&) { r.note (0x90, 74, 100); r.block (64); },
-          { { P::pitch1Param, pitchOf74 }, { P::pitch1Param + 1, pitchOf74 }, { P::pitch1Param + 2, pitchOf74 }, { P::pitch1Param + 3, pitchOf74 } } },
+          [] (Rig& r, FakeHead&) {
+              r.note (0x90, 74, 100);
+              r.block (64);
+          },
+          { { P::pitch1Param, pitchOf74 },
+            { P::pitch1Param + 1, pitchOf74 },
+            { P::pitch1Param + 2, pitchOf74 },
+            { P::pitch1Param + 3, pitchOf74 } } },
         { "in split mode a note sets its channel's layer",
-          [] (Rig& r, FakeHead&) { r.p->setParameter (P::layerParam, 1.0f); r.note (0x92, 74, 100); r.block (64); },
+          [] (Rig& r, FakeHead&) {
+              r.p->setParameter (P::layerParam, 1.0f);
+              r.note (0x92, 74, 100);
+              r.block (64);
+          },
           { { P::pitch1Param + 2, pitchOf74 } } },
         { "a play switch snaps the pitch to its semitone",
-          [] (Rig& r, FakeHead&) { r.p->setParameter (P::pitch1Param, 0.6f); r.block (64); r.p->setParameter (P::play1Param, 1.0f); r.block (64); },
+          [] (Rig& r, FakeHead&) {
+              r.p->setParameter (P::pitch1Param, 0.6f);
+              r.block (64);
+              r.p->setParameter (P::play1Param, 1.0f);
+              r.block (64);
+          },
           { { P::pitch1Param, (67 - 24) * 0.013888889f } } },
         { "the host tempo sets bpm and rescales the stretch",
-          [] (Rig& r, FakeHead& head) { head.bpm = 60.0; r.p->setPlayHead (&head); r.p->setParameter (P::bpmlockParam, 1.0f); r.block (64); },
+          [] (Rig& r, FakeHead& head) {
+              head.bpm = 60.0;
+              r.p->setPlayHead (&head);
+              r.p->setParameter (P::bpmlockParam, 1.0f);
+              r.block (64);
+          },
           { { P::bpmParam, 0.25f }, { P::stretchParam, std::log10 (2.0f * std::sqrt (10.0f)) * 0.5f } } },
         { "a full layer turns its record switch off",
-          [] (Rig& r, FakeHead&) { r.p->setParameter (P::record1Param + 1, 1.0f); for (int k = 0; k < 1 + LoopLayer::layerLength / 512; ++k) r.block (512); },
+          [] (Rig& r, FakeHead&) {
+              r.p->setParameter (P::record1Param + 1, 1.0f);
+              for (int k = 0; k < 1 + LoopLayer::layerLength / 512; ++k)
+                  r.block (512);
+          },
           { { P::record1Param + 1, 0.0f } } },
     };
     for (const auto& c : cases)
@@ -260,8 +297,13 @@ TEST (RevolvaHost, EveryValueTheProcessingChangesIsAnnounced)
 TEST (RevolvaLoop, SpansQuantiseToWholeBeats)
 {
     // 120 bpm at 48 kHz: 24000 frames per beat, stretch 1.
-    struct Case { int span; float output; };
-    for (auto c : { Case { 64800, 48000.0f }, Case { 12000, 12000.0f }, Case { -64800, -48000.0f }, Case { 24000, 24000.0f } })
+    struct Case
+    {
+        int span;
+        float output;
+    };
+    for (auto c :
+         { Case { 64800, 48000.0f }, Case { 12000, 12000.0f }, Case { -64800, -48000.0f }, Case { 24000, 24000.0f } })
     {
         Rig r;
         r.p->setParameter (P::stretchParam, 0.0f);
@@ -406,7 +448,8 @@ std::vector<float> playFrom (std::int64_t samples, double beats)
     for (int i = 0; i < 40000; ++i)
     {
         seed = seed * 1664525u + 1013904223u;
-        r.p->layers[0].leftBuffer[i] = 0.1f * std::sin (0.05f * (float) i) + 0.02f * ((float) (seed >> 9) / 8388608.0f - 1.0f);
+        r.p->layers[0].leftBuffer[i] =
+            0.1f * std::sin (0.05f * (float) i) + 0.02f * ((float) (seed >> 9) / 8388608.0f - 1.0f);
     }
     r.p->setClocks (samples, beats);
     r.p->setParameter (P::play1Param, 1.0f);
@@ -442,7 +485,9 @@ TEST (RevolvaLoading, LoadLayerFileNowHoldsTheFileOnReturn)
     // A 440 Hz tone the renderer might load before its first block.
     Bytes data;
     for (int i = 0; i < 48000; ++i)
-        le16 (data, (std::uint32_t) (std::int16_t) std::lround (12000.0 * std::sin (2.0 * 3.141592653589793 * 440.0 * i / 48000.0)) & 0xFFFFu);
+        le16 (data, (std::uint32_t) (std::int16_t) std::lround (
+                        12000.0 * std::sin (2.0 * 3.141592653589793 * 440.0 * i / 48000.0))
+                        & 0xFFFFu);
     TempFile tone ("tone.wav", wave (1, 16, data, 48000));
     TempFile bad ("bad.wav", Bytes (64, 1));
 
@@ -451,7 +496,8 @@ TEST (RevolvaLoading, LoadLayerFileNowHoldsTheFileOnReturn)
     EXPECT_EQ (target.getNumLayers(), 4);
     ASSERT_TRUE (target.loadLayerFileNow (1, juce::File (tone.path)));
     const LoopLayer& layer = r.p->layers[1];
-    EXPECT_NEAR (layer.leftBuffer[12], 12000.0f / 32768.0f * std::sin (2.0f * 3.14159265f * 440.0f * 12.0f / 48000.0f), 1e-4f);
+    EXPECT_NEAR (layer.leftBuffer[12], 12000.0f / 32768.0f * std::sin (2.0f * 3.14159265f * 440.0f * 12.0f / 48000.0f),
+                 1e-4f);
     EXPECT_EQ (layer.leftBuffer[48000], 0.0f);
     EXPECT_GT (layer.peaks[0].load(), 0.3f);
 
@@ -602,7 +648,8 @@ TEST (RevolvaLoading, FilesTheLibraryReadsFollowTheSameFilePositionRules)
 {
     // 12 s: longer than a layer, so "filepos" picks the span.
     SoxFolder sox;
-    const std::string aiff = sox.make ("long.aiff", "-n -r 48000 -c 2 -b 24 {out} synth 12 sine 110:880 sine 300 gain -6");
+    const std::string aiff =
+        sox.make ("long.aiff", "-n -r 48000 -c 2 -b 24 {out} synth 12 sine 110:880 sine 300 gain -6");
     ASSERT_FALSE (aiff.empty()) << "sox is needed (tools/deps.sh installs it)";
     const std::string flac = sox.convert (aiff, "long.flac", "");
     ASSERT_FALSE (flac.empty());
@@ -645,7 +692,9 @@ Bytes toneWave (double hz, int frames)
 {
     Bytes data;
     for (int i = 0; i < frames; ++i)
-        le16 (data, (std::uint32_t) (std::int16_t) std::lround (9000.0 * std::sin (2.0 * 3.141592653589793 * hz * i / 48000.0)) & 0xFFFFu);
+        le16 (data, (std::uint32_t) (std::int16_t) std::lround (9000.0
+                                                                * std::sin (2.0 * 3.141592653589793 * hz * i / 48000.0))
+                        & 0xFFFFu);
     return wave (1, 16, data, 48000);
 }
 

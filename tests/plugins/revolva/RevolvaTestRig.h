@@ -30,7 +30,10 @@ struct Rig
     juce::AudioBuffer<float>& buffer = host.buffer;
     juce::MidiBuffer& midi = host.midi;
 
-    explicit Rig (int channels = 2, int blockSize = 512) : host (*p, channels, blockSize, testRate) {}
+    explicit Rig (int channels = 2, int blockSize = 512)
+        : host (*p, channels, blockSize, testRate)
+    {
+    }
 
     /** One block of n samples; input(c, i) gives the input at index i of the block, MIDI
         is sent once. */
@@ -43,7 +46,11 @@ struct Rig
             host.block (n);
     }
 
-    void blocks (int count, int n) { for (int k = 0; k < count; ++k) block (n); }
+    void blocks (int count, int n)
+    {
+        for (int k = 0; k < count; ++k)
+            block (n);
+    }
 
     void note (int status, int d1, int d2) { midi.addEvent (juce::MidiMessage (status, d1, d2), 0); }
 
@@ -66,8 +73,10 @@ struct Rig
     /** Loop region of a layer in buffer frames, with the parameters' own rounding. */
     void setRegion (int layer, int startFrame, int endFrame)
     {
-        p->setParameter (RevolvaAudioProcessor::start1Param + layer, ((float) startFrame + 0.5f) / (float) LoopLayer::layerMask);
-        p->setParameter (RevolvaAudioProcessor::end1Param + layer, ((float) endFrame + 0.5f) / (float) LoopLayer::layerMask);
+        p->setParameter (RevolvaAudioProcessor::start1Param + layer,
+                         ((float) startFrame + 0.5f) / (float) LoopLayer::layerMask);
+        p->setParameter (RevolvaAudioProcessor::end1Param + layer,
+                         ((float) endFrame + 0.5f) / (float) LoopLayer::layerMask);
     }
 };
 } // namespace revolvatest

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-using revolva::VELSoundFile;
 using revolva::ieee_80_to_double;
+using revolva::VELSoundFile;
 
 using namespace revolvatest;
 using veltrane::testing::SoxFolder;
@@ -24,10 +24,7 @@ std::vector<float> firstBlock (VELSoundFile& f)
     return out;
 }
 
-std::string typeOf (std::uint32_t c)
-{
-    return { (char) (c >> 24), (char) (c >> 16), (char) (c >> 8), (char) c };
-}
+std::string typeOf (std::uint32_t c) { return { (char) (c >> 24), (char) (c >> 16), (char) (c >> 8), (char) c }; }
 
 /** Every frame from readPosition on, interleaved, read block by block. */
 std::vector<float> readRest (VELSoundFile& f)
@@ -83,40 +80,97 @@ TEST (SoundFile, EverySampleFormatAndByteOrder)
 {
     const double r = 22050.5;
     const std::vector<FormatCase> cases = {
-        { "WAVE 8-bit is offset binary", "a.wav", wave (1, 8, { 0x80, 0x00, 0xFF, 0xC0 }), "WAVE", "us08",
+        { "WAVE 8-bit is offset binary",
+          "a.wav",
+          wave (1, 8, { 0x80, 0x00, 0xFF, 0xC0 }),
+          "WAVE",
+          "us08",
           { 0.0f, -1.0f, 127.0f / 128.0f, 0.5f } },
-        { "WAVE 16-bit little-endian", "a.wav", wave (1, 16, { 0xFF, 0x7F, 0x00, 0x80, 0x00, 0x40 }), "WAVE", "si16",
+        { "WAVE 16-bit little-endian",
+          "a.wav",
+          wave (1, 16, { 0xFF, 0x7F, 0x00, 0x80, 0x00, 0x40 }),
+          "WAVE",
+          "si16",
           { 32767.0f / 32768.0f, -1.0f, 0.5f } },
-        { "WAVE 24-bit little-endian", "a.wav", wave (1, 24, { 0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x40 }), "WAVE", "si24",
+        { "WAVE 24-bit little-endian",
+          "a.wav",
+          wave (1, 24, { 0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x40 }),
+          "WAVE",
+          "si24",
           { -1.0f, 8388607.0f / 8388608.0f, 0.5f } },
-        { "WAVE 32-bit stereo", "a.wav", wave (2, 32, { 0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00, 0x40 }), "WAVE", "si32",
+        { "WAVE 32-bit stereo",
+          "a.wav",
+          wave (2, 32, { 0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00, 0x40 }),
+          "WAVE",
+          "si32",
           { -1.0f, 0.5f } },
-        { "AIFF 8-bit is signed", "a.aif", form ("AIFF", { aiffComm (1, 3, 8, 44100), ssnd ({ 0x80, 0x7F, 0x40 }) }), "AIFF", "si08",
+        { "AIFF 8-bit is signed",
+          "a.aif",
+          form ("AIFF", { aiffComm (1, 3, 8, 44100), ssnd ({ 0x80, 0x7F, 0x40 }) }),
+          "AIFF",
+          "si08",
           { -1.0f, 127.0f / 128.0f, 0.5f } },
-        { "AIFF 16-bit big-endian", "a.aiff", form ("AIFF", { aiffComm (1, 2, 16, 44100), ssnd ({ 0x7F, 0xFF, 0xC0, 0x00 }) }), "AIFF", "si16",
+        { "AIFF 16-bit big-endian",
+          "a.aiff",
+          form ("AIFF", { aiffComm (1, 2, 16, 44100), ssnd ({ 0x7F, 0xFF, 0xC0, 0x00 }) }),
+          "AIFF",
+          "si16",
           { 32767.0f / 32768.0f, -0.5f } },
-        { "AIFF 24-bit big-endian", "a.aif", form ("AIFF", { aiffComm (1, 2, 24, r), ssnd ({ 0x80, 0x00, 0x00, 0x40, 0x00, 0x00 }) }), "AIFF", "si24",
+        { "AIFF 24-bit big-endian",
+          "a.aif",
+          form ("AIFF", { aiffComm (1, 2, 24, r), ssnd ({ 0x80, 0x00, 0x00, 0x40, 0x00, 0x00 }) }),
+          "AIFF",
+          "si24",
           { -1.0f, 0.5f } },
-        { "AIFF 32-bit", "a.aif", form ("AIFF", { aiffComm (1, 1, 32, 44100), ssnd ({ 0xC0, 0x00, 0x00, 0x00 }) }), "AIFF", "si32",
+        { "AIFF 32-bit",
+          "a.aif",
+          form ("AIFF", { aiffComm (1, 1, 32, 44100), ssnd ({ 0xC0, 0x00, 0x00, 0x00 }) }),
+          "AIFF",
+          "si32",
           { -0.5f } },
-        { "AIFC NONE 16-bit reads like AIFF", "a.aifc", form ("AIFC", { fver(), aifcComm (1, 2, 16, 44100, "NONE"), ssnd ({ 0x7F, 0xFF, 0xC0, 0x00 }) }), "AIFC", "si16",
+        { "AIFC NONE 16-bit reads like AIFF",
+          "a.aifc",
+          form ("AIFC", { fver(), aifcComm (1, 2, 16, 44100, "NONE"), ssnd ({ 0x7F, 0xFF, 0xC0, 0x00 }) }),
+          "AIFC",
+          "si16",
           { 32767.0f / 32768.0f, -0.5f } },
-        { "AIFC in24 ignores the size field", "a.aifc", form ("AIFC", { aifcComm (1, 1, 0, 44100, "in24"), ssnd ({ 0x40, 0x00, 0x00 }) }), "AIFC", "si24",
+        { "AIFC in24 ignores the size field",
+          "a.aifc",
+          form ("AIFC", { aifcComm (1, 1, 0, 44100, "in24"), ssnd ({ 0x40, 0x00, 0x00 }) }),
+          "AIFC",
+          "si24",
           { 0.5f } },
-        { "AIFC fl32", "a.aifc", form ("AIFC", { fver(), aifcComm (1, 2, 32, 48000, "fl32"), ssnd ({ 0x3F, 0x00, 0x00, 0x00, 0xC0, 0x40, 0x00, 0x00 }) }), "AIFC", "fl32",
+        { "AIFC fl32",
+          "a.aifc",
+          form ("AIFC", { fver(), aifcComm (1, 2, 32, 48000, "fl32"),
+                          ssnd ({ 0x3F, 0x00, 0x00, 0x00, 0xC0, 0x40, 0x00, 0x00 }) }),
+          "AIFC",
+          "fl32",
           { 0.5f, -3.0f } },
         { "Sun 8-bit signed", "a.au", sun (2, 1, { 0x80, 0x40 }, 2), "SUN ", "si08", { -1.0f, 0.5f } },
         { "Sun 16-bit", "a.au", sun (3, 1, { 0x40, 0x00 }, 2), "SUN ", "si16", { 0.5f } },
         { "Sun 24-bit", "a.au", sun (4, 1, { 0xC0, 0x00, 0x00 }, 3), "SUN ", "si24", { -0.5f } },
         { "Sun 32-bit", "a.au", sun (5, 1, { 0x40, 0x00, 0x00, 0x00 }, 4), "SUN ", "si32", { 0.5f } },
         { "Sun float", "a.au", sun (6, 1, { 0x3E, 0x80, 0x00, 0x00 }, 4), "SUN ", "fl32", { 0.25f } },
-        { "Sun with a wrong size field reads to the end", "a.snd", sun (3, 1, { 0x40, 0x00, 0x20, 0x00, 0x10, 0x00 }, 2), "SUN ", "si16",
+        { "Sun with a wrong size field reads to the end",
+          "a.snd",
+          sun (3, 1, { 0x40, 0x00, 0x20, 0x00, 0x10, 0x00 }, 2),
+          "SUN ",
+          "si16",
           { 0.5f, 0.25f, 0.125f } },
         { "WAVE named .snd is found by the fallback", "b.snd", wave (1, 16, { 0x00, 0x40 }), "WAVE", "si16", { 0.5f } },
-        { "WAVE with data before fmt", "c.wav", wave ({ chunkLE ("data", { 0x00, 0x40, 0x00, 0xC0 }), waveFmt (1, 1, 44100, 16) }), "WAVE", "si16",
+        { "WAVE with data before fmt",
+          "c.wav",
+          wave ({ chunkLE ("data", { 0x00, 0x40, 0x00, 0xC0 }), waveFmt (1, 1, 44100, 16) }),
+          "WAVE",
+          "si16",
           { 0.5f, -0.5f } },
-        { "WAVE with an odd-sized chunk before the data", "d.wav",
-          wave ({ waveFmt (1, 1, 44100, 16), chunkLE ("LIST", { 1, 2, 3 }), chunkLE ("data", { 0x00, 0x40 }) }), "WAVE", "si16", { 0.5f } },
+        { "WAVE with an odd-sized chunk before the data",
+          "d.wav",
+          wave ({ waveFmt (1, 1, 44100, 16), chunkLE ("LIST", { 1, 2, 3 }), chunkLE ("data", { 0x00, 0x40 }) }),
+          "WAVE",
+          "si16",
+          { 0.5f } },
     };
 
     for (const auto& c : cases)
@@ -251,8 +305,10 @@ TEST (SoundFile, RefusesDamagedFilesAndEncodingsNothingDecodes)
         { "a chunk size past the end", "a.wav", hugeChunk },
         { "truncated fmt chunk", "a.wav", truncatedFmt },
         // Encodings the own reader refuses and the library cannot decode either.
-        { "WAVE extensible without its extension fields", "a.wav", wave ({ waveFmt (65534, 1, 44100, 16), chunkLE ("data", { 0, 0 }) }) },
-        { "WAVE ADPCM without its coefficients", "a.wav", wave ({ waveFmt (2, 1, 44100, 4), chunkLE ("data", { 0, 0 }) }) },
+        { "WAVE extensible without its extension fields", "a.wav",
+          wave ({ waveFmt (65534, 1, 44100, 16), chunkLE ("data", { 0, 0 }) }) },
+        { "WAVE ADPCM without its coefficients", "a.wav",
+          wave ({ waveFmt (2, 1, 44100, 4), chunkLE ("data", { 0, 0 }) }) },
         { "WAVE IBM mu-law", "a.wav", wave ({ waveFmt (257, 1, 44100, 8), chunkLE ("data", { 0, 0 }) }) },
         { "WAVE zero channels", "a.wav", zeroChannels },
         { "WAVE 65535 channels", "a.wav", negativeChannels },
@@ -260,10 +316,12 @@ TEST (SoundFile, RefusesDamagedFilesAndEncodingsNothingDecodes)
         // A negative 16-bit channel count with the largest frame count: refused before the
         // data size is worked out (it would overflow).
         { "AIFF -1 channels", "a.aif", form ("AIFF", { aiffComm (0xFFFF, 0xFFFFFFFFu, 32, 44100), ssnd ({ 0, 0 }) }) },
-        { "AIFC -1 channels", "a.aifc", form ("AIFC", { aifcComm (0xFFFF, 0xFFFFFFFFu, 32, 44100, "NONE"), ssnd ({ 0, 0 }) }) },
+        { "AIFC -1 channels", "a.aifc",
+          form ("AIFC", { aifcComm (0xFFFF, 0xFFFFFFFFu, 32, 44100, "NONE"), ssnd ({ 0, 0 }) }) },
         { "AIFF without sound data", "a.aif", aiffNoSound },
         { "AIFF infinite rate", "a.aif", aiffInfiniteRate },
-        { "AIFC wrong version", "a.aifc", form ("AIFC", { fver (1), aifcComm (1, 1, 16, 44100, "NONE"), ssnd ({ 0, 0 }) }) },
+        { "AIFC wrong version", "a.aifc",
+          form ("AIFC", { fver (1), aifcComm (1, 1, 16, 44100, "NONE"), ssnd ({ 0, 0 }) }) },
         { "AIFC MAC3", "a.aifc", form ("AIFC", { aifcComm (1, 1, 16, 44100, "MAC3"), ssnd ({ 0, 0 }) }) },
         { "AIFC common chunk only", "a.aifc", aifcLongComm },
         { "Sun unknown encoding", "a.au", sun (99, 1, { 0 }, 1) },
@@ -304,10 +362,25 @@ TEST (SoundFile, EncodingsTheOwnReadersRefuseGoToTheLibrary)
 {
     // Small files of the own containers whose sample encoding only the library decodes.
     const std::vector<FormatCase> cases = {
-        { "WAVE float", "a.wav", wave ({ waveFmt (3, 1, 44100, 32), chunkLE ("data", { 0x00, 0x00, 0x00, 0x3F }) }), "SNDF", "fl32", { 0.5f } },
+        { "WAVE float",
+          "a.wav",
+          wave ({ waveFmt (3, 1, 44100, 32), chunkLE ("data", { 0x00, 0x00, 0x00, 0x3F }) }),
+          "SNDF",
+          "fl32",
+          { 0.5f } },
         { "WAVE 12-bit in 16-bit words", "a.wav", wave (1, 12, { 0x00, 0x40 }), "SNDF", "fl32", { 0.5f } },
-        { "AIFF 12-bit", "a.aif", form ("AIFF", { aiffComm (1, 1, 12, 44100), ssnd ({ 0xC0, 0x00 }) }), "SNDF", "fl32", { -0.5f } },
-        { "AIFC mu-law", "a.aifc", form ("AIFC", { aifcComm (1, 1, 16, 44100, "ulaw"), ssnd ({ 0xFF }) }), "SNDF", "fl32", { 0.0f } },
+        { "AIFF 12-bit",
+          "a.aif",
+          form ("AIFF", { aiffComm (1, 1, 12, 44100), ssnd ({ 0xC0, 0x00 }) }),
+          "SNDF",
+          "fl32",
+          { -0.5f } },
+        { "AIFC mu-law",
+          "a.aifc",
+          form ("AIFC", { aifcComm (1, 1, 16, 44100, "ulaw"), ssnd ({ 0xFF }) }),
+          "SNDF",
+          "fl32",
+          { 0.0f } },
         { "Sun mu-law", "a.au", sun (1, 1, { 0xFF }, 1), "SNDF", "fl32", { 0.0f } },
         { "Sun A-law", "a.au", sun (27, 1, { 0xD5 }, 1), "SNDF", "fl32", { 0.0f } },
     };
@@ -336,7 +409,8 @@ TEST (SoundFile, FormatsUsersHaveAreReadThroughTheLibrary)
     SoxFolder sox;
     // The reference: 24-bit AIFF, which the own reader takes, so its samples are the ones
     // revolva has always read.
-    const std::string ref = sox.make ("ref.aiff", "-n -r 48000 -c 2 -b 24 {out} synth 1.5 sine 440 sine 660 gain -3 remix 1 2v0.7");
+    const std::string ref =
+        sox.make ("ref.aiff", "-n -r 48000 -c 2 -b 24 {out} synth 1.5 sine 440 sine 660 gain -3 remix 1 2v0.7");
     ASSERT_FALSE (ref.empty()) << "sox is needed (tools/deps.sh installs it)";
     VELSoundFile reference;
     ASSERT_EQ (reference.open (ref.c_str()), 0);
@@ -382,7 +456,8 @@ TEST (SoundFile, FormatsUsersHaveAreReadThroughTheLibrary)
             ASSERT_EQ (f.frameCount, reference.frameCount);
             ASSERT_EQ (got.size(), expected.size());
             const auto mismatch = std::mismatch (got.begin(), got.end(), expected.begin());
-            EXPECT_TRUE (mismatch.first == got.end()) << "first difference at sample " << (mismatch.first - got.begin());
+            EXPECT_TRUE (mismatch.first == got.end())
+                << "first difference at sample " << (mismatch.first - got.begin());
 
             // Reading from a position (the "filepos" refill) seeks to that very frame.
             f.readPosition = 30001;

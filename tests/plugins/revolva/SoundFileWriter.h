@@ -21,10 +21,26 @@ inline void put (Bytes& b, const char* fourcc)
     for (int i = 0; i < 4; ++i)
         b.push_back ((std::uint8_t) fourcc[i]);
 }
-inline void le16 (Bytes& b, std::uint32_t v) { b.push_back ((std::uint8_t) v); b.push_back ((std::uint8_t) (v >> 8)); }
-inline void le32 (Bytes& b, std::uint32_t v) { le16 (b, v & 0xFFFF); le16 (b, v >> 16); }
-inline void be16 (Bytes& b, std::uint32_t v) { b.push_back ((std::uint8_t) (v >> 8)); b.push_back ((std::uint8_t) v); }
-inline void be32 (Bytes& b, std::uint32_t v) { be16 (b, v >> 16); be16 (b, v & 0xFFFF); }
+inline void le16 (Bytes& b, std::uint32_t v)
+{
+    b.push_back ((std::uint8_t) v);
+    b.push_back ((std::uint8_t) (v >> 8));
+}
+inline void le32 (Bytes& b, std::uint32_t v)
+{
+    le16 (b, v & 0xFFFF);
+    le16 (b, v >> 16);
+}
+inline void be16 (Bytes& b, std::uint32_t v)
+{
+    b.push_back ((std::uint8_t) (v >> 8));
+    b.push_back ((std::uint8_t) v);
+}
+inline void be32 (Bytes& b, std::uint32_t v)
+{
+    be16 (b, v >> 16);
+    be16 (b, v & 0xFFFF);
+}
 inline void append (Bytes& b, const Bytes& more) { b.insert (b.end(), more.begin(), more.end()); }
 
 /** Big-endian 80-bit extended encoding of a positive value (or zero). */
@@ -169,7 +185,8 @@ public:
     TempFile (const std::string& name, const Bytes& bytes)
     {
         static int counter = 0;
-        dir = std::filesystem::temp_directory_path() / ("revolva_test_" + std::to_string (::getpid()) + "_" + std::to_string (++counter));
+        dir = std::filesystem::temp_directory_path()
+              / ("revolva_test_" + std::to_string (::getpid()) + "_" + std::to_string (++counter));
         std::filesystem::create_directories (dir);
         path = (dir / name).string();
         if (std::FILE* f = std::fopen (path.c_str(), "wb"))

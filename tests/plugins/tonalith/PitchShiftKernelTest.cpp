@@ -82,15 +82,19 @@ TEST_F (KernelFixture, LouderBandSetsThePhaseOfASharedTarget)
 {
     // With ratio 0.5, steady bins 40 and 41 both round to bin 20 (20.5 is not above .5).
     // Bin 41 set alone would give the phase (20 - 20.5) / N x hop x 2 pi = -pi/8.
-    struct Case { float m40, m41; float expectedPhase; };
+    struct Case
+    {
+        float m40, m41;
+        float expectedPhase;
+    };
     const float pi = p.pi;
     const Case cases[] = {
-        { 0.1f, 0.5f, -pi / 8.0f }, // 41 in a louder band
-        { 0.5f, 0.1f, 0.0f },       // 40 in a louder band
-        { 0.4f, 0.45f, 0.0f },      // one band (0.354, 0.49999890]: the lower source bin comes first
+        { 0.1f, 0.5f, -pi / 8.0f },  // 41 in a louder band
+        { 0.5f, 0.1f, 0.0f },        // 40 in a louder band
+        { 0.4f, 0.45f, 0.0f },       // one band (0.354, 0.49999890]: the lower source bin comes first
         { 0.45f, 0.5f, -pi / 8.0f }, // 0.5 is already in the band above 0.707106 x 0.707106
-        { 2.0f, 0.3f, 0.0f },       // above 1.0 belongs to the loudest band
-        { 0.9f, 1.5f, 0.0f },       // and so does 0.9: the lower source bin comes first
+        { 2.0f, 0.3f, 0.0f },        // above 1.0 belongs to the loudest band
+        { 0.9f, 1.5f, 0.0f },        // and so does 0.9: the lower source bin comes first
     };
     for (const auto& c : cases)
     {
@@ -259,7 +263,11 @@ TEST (PitchShiftKernel, BandsChangeWithAndWithoutANewSize)
         TonalithAudioProcessor p;
         p.setParameter (TonalithAudioProcessor::bandsParam, 0.0f); // N 16, hop 2
         run (p, 1026, tone, 2, 2);
-        struct Step { float bands; bool changed; };
+        struct Step
+        {
+            float bands;
+            bool changed;
+        };
         const Step steps[] = { { -0.0f, false }, { 0.0f, false }, { std::nanf (""), true }, { std::nanf (""), false } };
         for (const auto& step : steps)
         {
@@ -267,7 +275,8 @@ TEST (PitchShiftKernel, BandsChangeWithAndWithoutANewSize)
             const int rotation = p.analysisRotation[0];
             ASSERT_NE (rotation, 0);
             run (p, p.hop, tone, 2, 2); // one frame (NaN counts as 0.5: N 512, hop 64)
-            EXPECT_EQ (p.analysisRotation[0], step.changed ? p.hop : (rotation + p.hop) & (p.fftSize - 1)) << step.bands;
+            EXPECT_EQ (p.analysisRotation[0], step.changed ? p.hop : (rotation + p.hop) & (p.fftSize - 1))
+                << step.bands;
         }
     }
 }
@@ -277,7 +286,8 @@ TEST (PitchShiftKernel, MonoBufferLeavesChannelOneAlone)
     TonalithAudioProcessor p;
     runFirstFrame (p);
     p.outputAccumulator[1][0] = 0.125f;
-    run (p, 1024, [] (int t) { return 0.3f * std::sin (0.2f * (float) t); }, 1);
+    run (
+        p, 1024, [] (int t) { return 0.3f * std::sin (0.2f * (float) t); }, 1);
     EXPECT_EQ (p.outputAccumulator[1][0], 0.125f);
     EXPECT_EQ (p.stereo, 0);
 }

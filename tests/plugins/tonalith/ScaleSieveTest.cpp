@@ -14,10 +14,7 @@ namespace
 constexpr float allHarmonics = 1.0f, fundamentalOnly = 0.5f, oddHarmonics = 0.0f;
 
 /** The rule's outcome for a partial, as a frequency or -1 when dropped. */
-float sieved (const ScaleSieve& s, float f, float unit = 1.0f)
-{
-    return s.apply (f, unit) ? f : -1.0f;
-}
+float sieved (const ScaleSieve& s, float f, float unit = 1.0f) { return s.apply (f, unit) ? f : -1.0f; }
 } // namespace
 
 TEST (ScaleSieve, HarmonicTablesFollowTheSampleRate)
@@ -40,9 +37,13 @@ TEST (ScaleSieve, RuleWithOneNoteOfTwentyHarmonics)
 
     s.noteOn (57, allHarmonics);
     const float f = s.allHarmonics[57][0];
-    struct Case { float partial; float expected; };
+    struct Case
+    {
+        float partial;
+        float expected;
+    };
     const Case cases[] = {
-        { 5.5f * f, s.allHarmonics[57][4] },  // moves down to 5f
+        { 5.5f * f, s.allHarmonics[57][4] },   // moves down to 5f
         { 20.5f * f, -1.0f },                  // above 20f: dropped
         { 0.9f * f, -1.0f },                   // below f: dropped
         { 1.5f * f, 1.5f * f },                // between f and 2f: kept as it is
@@ -122,7 +123,8 @@ TEST (ScaleSieve, MidiAndKeysReachTheSieveThroughProcessBlock)
     midi.addEvent (juce::MidiMessage::noteOn (1, 62, (juce::uint8) 0), 20); // a release
     midi.addEvent (juce::MidiMessage::pitchWheel (1, 16383), 30);
     midi.addEvent (juce::MidiMessage::controllerEvent (1, 7, 100), 40);
-    run (p, 512, [] (int) { return 0.0f; }, 2, 512, &midi);
+    run (
+        p, 512, [] (int) { return 0.0f; }, 2, 512, &midi);
     EXPECT_EQ (p.sieve.heldCount, 1);
     EXPECT_EQ (p.noteSlotForDisplay (60), 0);
     EXPECT_EQ (p.noteSlotForDisplay (62), -1);
@@ -210,7 +212,8 @@ TEST (ScaleSieve, HeldNoteSnapsATone)
         p.setParameter (TonalithAudioProcessor::sieveParam, 1.0f);
         p.setParameter (TonalithAudioProcessor::outputModeParam, (float) mode);
         p.noteOn (57);
-        const auto y = run (p, 44100 * 2, [] (int t) { return 0.2f * (float) std::sin (2.0 * M_PI * 700.0 * t / 44100.0); });
+        const auto y =
+            run (p, 44100 * 2, [] (int t) { return 0.2f * (float) std::sin (2.0 * M_PI * 700.0 * t / 44100.0); });
         EXPECT_NEAR (zeroCrossingFrequency (y, 44100, 44100.0), 660.0, 1.0) << mode;
     }
 }

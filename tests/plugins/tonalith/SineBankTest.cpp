@@ -12,7 +12,8 @@ namespace
 {
 struct BankFixture : ::testing::Test
 {
-    BankFixture() : bank (8.0f * std::atan (1.0f))
+    BankFixture()
+        : bank (8.0f * std::atan (1.0f))
     {
         s.fftSize = 512;
         s.hop = 64;
@@ -114,7 +115,12 @@ TEST_F (BankFixture, SilentTargetFadesOverOneHopThenRests)
 TEST_F (BankFixture, SoftExpanderBelowTheThreshold)
 {
     s.threshold = 0.1f;
-    struct Case { float magnitude; float stored; bool soundsNow; };
+    struct Case
+    {
+        float magnitude;
+        float stored;
+        bool soundsNow;
+    };
     const Case cases[] = {
         { 0.2f, 0.2f, true },            // above: sounds at once
         { 0.01f, 0.01f * 0.01f, false }, // below: squared, sounds from the next frame

@@ -25,12 +25,21 @@ TEST_F (TonalithEditor, ControlsAsLaidOut)
 {
     EXPECT_EQ (editor().getWidth(), 474);
     EXPECT_EQ (editor().getHeight(), 214);
-    struct Knob { const char* name; double min, max, step; juce::Rectangle<int> bounds; };
+    struct Knob
+    {
+        const char* name;
+        double min, max, step;
+        juce::Rectangle<int> bounds;
+    };
     const Knob knobs[] = {
-        { "partialgateslider", -120, 0, 0, { 240, 48, 72, 72 } }, { "pitchslider", -12, 12, 1, { 6, 48, 72, 72 } },
-        { "centsslider", -100, 100, 1, { 84, 48, 72, 72 } },      { "octaveslider", -3, 3, 1, { 162, 48, 72, 72 } },
-        { "bandsslider", 8, 8192, 0, { 318, 48, 72, 72 } },       { "harmonicsslider", -20, 20, 1, { 396, 48, 72, 72 } },
-        { "color slider", 0, 1, 0, { 6, 190, 18, 18 } },          { "outlevelslider", -20, 20, 1, { 432, 6, 36, 36 } },
+        { "partialgateslider", -120, 0, 0, { 240, 48, 72, 72 } },
+        { "pitchslider", -12, 12, 1, { 6, 48, 72, 72 } },
+        { "centsslider", -100, 100, 1, { 84, 48, 72, 72 } },
+        { "octaveslider", -3, 3, 1, { 162, 48, 72, 72 } },
+        { "bandsslider", 8, 8192, 0, { 318, 48, 72, 72 } },
+        { "harmonicsslider", -20, 20, 1, { 396, 48, 72, 72 } },
+        { "color slider", 0, 1, 0, { 6, 190, 18, 18 } },
+        { "outlevelslider", -20, 20, 1, { 432, 6, 36, 36 } },
         { "inlevelslider", -20, 20, 1, { 390, 6, 36, 36 } },
     };
     for (const auto& k : knobs)
@@ -44,7 +53,8 @@ TEST_F (TonalithEditor, ControlsAsLaidOut)
         EXPECT_EQ (s.getSliderStyle(), juce::Slider::RotaryHorizontalVerticalDrag);
     }
     EXPECT_NEAR (rig.slider ("harmonicsslider").getAlpha(), 0.5f, 0.01f); // stored in 8 bits
-    EXPECT_EQ (rig.slider ("pitchslider").findColour (juce::Slider::rotarySliderFillColourId), juce::Colour (0x7f000000u));
+    EXPECT_EQ (rig.slider ("pitchslider").findColour (juce::Slider::rotarySliderFillColourId),
+               juce::Colour (0x7f000000u));
     EXPECT_EQ (rig.button ("fftout").getBounds(), juce::Rectangle<int> (84, 168, 72, 18));
 
     // 37 keys in one row: naturals 24 pixels high, sharps 21.
@@ -64,7 +74,13 @@ TEST_F (TonalithEditor, ControlsAsLaidOut)
 TEST_F (TonalithEditor, KnobsWriteTheConvertedValue)
 {
     rig.tick();
-    struct Case { const char* name; int parameter; double value; float normalized; };
+    struct Case
+    {
+        const char* name;
+        int parameter;
+        double value;
+        float normalized;
+    };
     const Case cases[] = {
         { "octaveslider", P::octaveParam, -1.0, 2.0f * (1.0f / 6.0f) },
         { "pitchslider", P::pitchshiftParam, 7.0, 19.0f * (1.0f / 24.0f) },
@@ -190,6 +206,8 @@ TEST_F (TonalithEditor, MatchesReferenceImages)
     processor.noteOn (55);
     rig.processBlocks (12, 0.7f);
     rig.tick();
-    EXPECT_TRUE (veltrane::test::matchesReference (rig.render (1.0f), referenceDir().getChildFile ("tonalith-driven@1x.png")));
-    EXPECT_TRUE (veltrane::test::matchesReference (rig.render (2.0f), referenceDir().getChildFile ("tonalith-driven@2x.png")));
+    EXPECT_TRUE (
+        veltrane::test::matchesReference (rig.render (1.0f), referenceDir().getChildFile ("tonalith-driven@1x.png")));
+    EXPECT_TRUE (
+        veltrane::test::matchesReference (rig.render (2.0f), referenceDir().getChildFile ("tonalith-driven@2x.png")));
 }

@@ -20,7 +20,12 @@ using namespace tonalith_test;
 TEST (TonalithLatency, ReportedLatencyMatchesABurstInBothModes)
 {
     const double rate = 48000.0;
-    struct Case { float bands; int n; bool noise; };
+    struct Case
+    {
+        float bands;
+        int n;
+        bool noise;
+    };
     const Case cases[] = { { 0.7f, 2048, false }, { 0.8f, 4096, false }, { 1.0f, 16384, true } };
     for (const auto& c : cases)
         for (int mode = 0; mode < 2; ++mode)
@@ -36,8 +41,9 @@ TEST (TonalithLatency, ReportedLatencyMatchesABurstInBothModes)
             {
                 seed = seed * 1664525u + 1013904223u;
                 const float level = (int) t >= onset && (int) t < onset + length ? 0.25f : 0.05f;
-                x[t] = level * (c.noise ? 2.0f * ((float) (seed >> 8) / 16777216.0f - 0.5f)
-                                        : (float) std::sin (2.0 * M_PI * 440.0 * (double) t / rate));
+                x[t] = level
+                       * (c.noise ? 2.0f * ((float) (seed >> 8) / 16777216.0f - 0.5f)
+                                  : (float) std::sin (2.0 * M_PI * 440.0 * (double) t / rate));
             }
             const auto y = run (p, (int) x.size(), [&] (int t) { return x[(size_t) t]; });
             const double delay = veltrane_test::stepDelay (y, onset, length, 2048);

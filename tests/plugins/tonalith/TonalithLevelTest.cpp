@@ -25,14 +25,15 @@ TEST (TonalithLevel, OutputFollowsTheInputLevelUpToFullScale)
             p.setParameter (TonalithAudioProcessor::outputModeParam, (float) mode);
             p.setScaledParameter (TonalithAudioProcessor::pitchshiftParam, 7.0f);
             const float amplitude = (float) std::pow (10.0, db / 20.0);
-            const auto y = run (p, 3 * (int) rate, [&] (int t) {
-                return amplitude * (float) std::sin (2.0 * M_PI * 440.0 * t / rate);
-            });
-            const double gainDb = 20.0 * std::log10 (veltrane_test::rms (y, (int) rate, (int) rate) / (amplitude / std::sqrt (2.0)));
+            const auto y = run (p, 3 * (int) rate,
+                                [&] (int t) { return amplitude * (float) std::sin (2.0 * M_PI * 440.0 * t / rate); });
+            const double gainDb =
+                20.0 * std::log10 (veltrane_test::rms (y, (int) rate, (int) rate) / (amplitude / std::sqrt (2.0)));
             const auto tone = veltrane_test::analyseTone (y, (int) rate, rate);
             gains[k] = gainDb;
             spurious[k] = tone.spuriousDb;
-            const std::string name = std::string (mode == 0 ? "fft" : "sinebank") + "_" + std::to_string ((int) db) + "dBFS";
+            const std::string name =
+                std::string (mode == 0 ? "fft" : "sinebank") + "_" + std::to_string ((int) db) + "dBFS";
             RecordProperty (name + "_gain_dB", std::to_string (gainDb));
             RecordProperty (name + "_spurious_dB", std::to_string (tone.spuriousDb));
             std::printf ("%-8s %6.1f dBFS: gain %7.3f dB, spurious %6.1f dB, %.2f Hz\n", mode == 0 ? "fft" : "sinebank",
@@ -43,7 +44,8 @@ TEST (TonalithLevel, OutputFollowsTheInputLevelUpToFullScale)
         // -20 dBFS is the reference: every level within 0.5 dB of its gain, and full scale
         // no more distorted than it plus 3 dB.
         for (int k = 0; k < 8; ++k)
-            EXPECT_NEAR (gains[k], gains[2], 0.5) << (mode == 0 ? "fft" : "sine bank") << " at " << levelsDb[k] << " dBFS";
+            EXPECT_NEAR (gains[k], gains[2], 0.5)
+                << (mode == 0 ? "fft" : "sine bank") << " at " << levelsDb[k] << " dBFS";
         EXPECT_LE (spurious[7], spurious[2] + 3.0) << (mode == 0 ? "fft" : "sine bank");
     }
 }

@@ -9,8 +9,8 @@ using namespace tonalith_test;
 TEST (TonalithParameters, TableAsHostsSeeIt)
 {
     TonalithAudioProcessor p;
-    const char* names[] = { "pitchshift", "octave", "bands", "threshold", "cents", "harmonics",
-                            "unknown", "unknown", "just", "ingain", "outgain", "color" };
+    const char* names[] = { "pitchshift", "octave",  "bands", "threshold", "cents",   "harmonics",
+                            "unknown",    "unknown", "just",  "ingain",    "outgain", "color" };
     const float initial[] = { 0.5f, 0.5f, 0.5f, 0.0f, 0.5f, 1.0f, 0.0f, 0.0f, 1.0f, 0.5f, 0.5f, 0.0f };
     const float normDefault[] = { 0.5f, 0.5f, 0.6f, 0.0f, 0.5f, 1.0f, 0.0f, 0.0f, 0.0f, 0.5f, 0.5f, 0.0f };
     const float minimum[] = { -12, -3, 8, -120, -100, -20, 0, 0, 0, -20, -20, 0 };
@@ -40,13 +40,23 @@ TEST (TonalithParameters, TableAsHostsSeeIt)
 TEST (TonalithParameters, ConversionsUseFloatReciprocals)
 {
     TonalithAudioProcessor p;
-    struct Case { int index; float scaled; float normalized; };
+    struct Case
+    {
+        int index;
+        float scaled;
+        float normalized;
+    };
     const Case cases[] = {
-        { 0, 7.0f, 19.0f * (1.0f / 24.0f) },   { 1, -1.0f, 2.0f * (1.0f / 6.0f) },
-        { 2, 2048.0f, 8.0f * 0.1f },           { 3, -60.0f, 60.0f * (1.0f / 120.0f) },
-        { 4, 25.0f, 125.0f * 0.005f },         { 5, -20.0f, 0.0f },
-        { 9, 6.0f, 26.0f * 0.025f },           { 10, -6.0f, 14.0f * 0.025f },
-        { 6, 0.75f, 0.75f },                   { 11, 0.3f, 0.3f },
+        { 0, 7.0f, 19.0f * (1.0f / 24.0f) },
+        { 1, -1.0f, 2.0f * (1.0f / 6.0f) },
+        { 2, 2048.0f, 8.0f * 0.1f },
+        { 3, -60.0f, 60.0f * (1.0f / 120.0f) },
+        { 4, 25.0f, 125.0f * 0.005f },
+        { 5, -20.0f, 0.0f },
+        { 9, 6.0f, 26.0f * 0.025f },
+        { 10, -6.0f, 14.0f * 0.025f },
+        { 6, 0.75f, 0.75f },
+        { 11, 0.3f, 0.3f },
     };
     for (const auto& c : cases)
     {
@@ -62,8 +72,9 @@ TEST (TonalithParameters, ConversionsUseFloatReciprocals)
 TEST (TonalithParameters, StepSelectionRatiosAndLabels)
 {
     TonalithAudioProcessor p;
-    const char* just[] = { "1:2", "8:15", "5:9", "3:5", "5:8", "2:3", "32:45", "3:4", "4:5", "5:6", "8:9", "15:16", "1:1",
-                           "16:15", "9:8", "6:5", "5:4", "4:3", "45:32", "3:2", "8:5", "5:3", "9:5", "15:8", "2:1" };
+    const char* just[] = { "1:2",   "8:15", "5:9",   "3:5", "5:8",   "2:3",  "32:45", "3:4", "4:5",
+                           "5:6",   "8:9",  "15:16", "1:1", "16:15", "9:8",  "6:5",   "5:4", "4:3",
+                           "45:32", "3:2",  "8:5",   "5:3", "9:5",   "15:8", "2:1" };
     for (int tuning = 0; tuning < 2; ++tuning)
     {
         p.setParameter (TonalithAudioProcessor::justParam, (float) tuning);
@@ -107,8 +118,16 @@ TEST (TonalithParameters, TextsOfOtherParametersHaveTwoDecimals)
 
 TEST (TonalithParameters, OctaveAndCentsGiveExactRatios)
 {
-    struct Case { float octave; float cents; double ratio; };
-    const Case cases[] = { { -1, 0, 0.5 }, { -3, 0, 0.125 }, { 3, 0, 8.0 }, { 0, 100, std::pow (2.0, 1.0 / 12.0) },
+    struct Case
+    {
+        float octave;
+        float cents;
+        double ratio;
+    };
+    const Case cases[] = { { -1, 0, 0.5 },
+                           { -3, 0, 0.125 },
+                           { 3, 0, 8.0 },
+                           { 0, 100, std::pow (2.0, 1.0 / 12.0) },
                            { 1, -100, 2.0 * std::pow (2.0, -1.0 / 12.0) } };
     for (const auto& c : cases)
     {

@@ -6,8 +6,8 @@
 
 namespace tonalith_test
 {
-std::vector<float> run (TonalithAudioProcessor& p, int samples, const std::function<float (int)>& source,
-                        int channels, int block, juce::MidiBuffer* midi)
+std::vector<float> run (TonalithAudioProcessor& p, int samples, const std::function<float (int)>& source, int channels,
+                        int block, juce::MidiBuffer* midi)
 {
     veltrane_test::ProcessorRig rig (p, channels, block, 48000.0, false);
     if (midi != nullptr)
