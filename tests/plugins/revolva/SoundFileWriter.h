@@ -88,8 +88,9 @@ inline Bytes waveFmt (int tag, int channels, int rate, int bits)
     le16 (f, (std::uint32_t) tag);
     le16 (f, (std::uint32_t) channels);
     le32 (f, (std::uint32_t) rate);
-    le32 (f, (std::uint32_t) (rate * channels * bits / 8));
-    le16 (f, (std::uint32_t) (channels * bits / 8));
+    // In 64 bits: the damaged headers of the tests carry channel counts up to 65535.
+    le32 (f, (std::uint32_t) ((std::int64_t) rate * channels * bits / 8));
+    le16 (f, (std::uint32_t) ((std::int64_t) channels * bits / 8));
     le16 (f, (std::uint32_t) bits);
     return chunkLE ("fmt ", f);
 }
