@@ -1,7 +1,11 @@
 #include "AllocationCounter.h"
 
+#include <dlfcn.h>
+#include <execinfo.h>
+
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 
 #if ! defined(__SANITIZE_THREAD__) && ! defined(__SANITIZE_ADDRESS__)
  #define VELTRANE_COUNT_ALLOCATIONS 1
@@ -12,19 +16,47 @@
 namespace
 {
 thread_local bool counting = false;
+thread_local bool inNote = false;
+thread_local const char* onlyFrom = nullptr;
 thread_local std::size_t allocations = 0;
 
 // With VELTRANE_TRAP_ALLOCATIONS set, a counted allocation stops the program under a
 // debugger, so the culprit's stack can be read.
 const bool trapAllocations = std::getenv ("VELTRANE_TRAP_ALLOCATIONS") != nullptr;
 
+// The unwinder loads its library on first use; that happens here, before anything counts.
+[[maybe_unused]] const bool unwinderReady = [] {
+    void* frames[2];
+    return backtrace (frames, 2) >= 0;
+}();
+
+/** Whether code of a library whose path contains `part` is on the calling thread's stack. */
+bool calledFrom (const char* part) noexcept
+{
+    void* frames[48];
+    const int n = backtrace (frames, 48);
+    for (int i = 0; i < n; ++i)
+    {
+        Dl_info info {};
+        if (dladdr (frames[i], &info) != 0 && info.dli_fname != nullptr
+            && std::strstr (info.dli_fname, part) != nullptr)
+            return true;
+    }
+    return false;
+}
+
 inline void note() noexcept
 {
-    if (counting)
+    if (counting && ! inNote)
     {
-        ++allocations;
-        if (trapAllocations)
-            std::raise (SIGTRAP);
+        inNote = true;
+        if (onlyFrom == nullptr || calledFrom (onlyFrom))
+        {
+            ++allocations;
+            if (trapAllocations)
+                std::raise (SIGTRAP);
+        }
+        inNote = false;
     }
 }
 } // namespace
@@ -72,13 +104,18 @@ namespace veltrane::testing
 {
 bool AllocationCounter::available() { return VELTRANE_COUNT_ALLOCATIONS != 0; }
 
-AllocationCounter::AllocationCounter()
+AllocationCounter::AllocationCounter (const char* onlyFromLibrary)
 {
     allocations = 0;
+    onlyFrom = onlyFromLibrary;
     counting = true;
 }
 
-AllocationCounter::~AllocationCounter() { counting = false; }
+AllocationCounter::~AllocationCounter()
+{
+    counting = false;
+    onlyFrom = nullptr;
+}
 
 std::size_t AllocationCounter::count() const { return allocations; }
 } // namespace veltrane::testing

@@ -9,7 +9,9 @@ namespace veltrane::testing
 class AllocationCounter
 {
 public:
-    AllocationCounter();
+    /** With a library path part (such as "quorrel.vst3/"), only allocations made while code of
+        such a library is on the stack count: a hosted plug-in's own, not its host's. */
+    explicit AllocationCounter (const char* onlyFromLibrary = nullptr);
     ~AllocationCounter();
     std::size_t count() const;
     /** False in sanitizer builds, whose allocator cannot be replaced. */

@@ -4,14 +4,18 @@
 // bad state, allocation on the audio thread, reported latency, and host tempo.
 #include "AllocationCounter.h"
 #include "HostedPlugins.h"
+#include "LayerFileTarget.h"
 #include "TestDisplay.h"
 #include "VeltraneProcessor.h"
 
 #include <gtest/gtest.h>
+#include <juce_audio_formats/juce_audio_formats.h>
 
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <map>
+#include <string>
 #include <thread>
 
 using namespace veltrane::testing;
@@ -435,6 +439,175 @@ TEST_P (HostValidation, FollowsTheHostTempoAndKeepsTheLastOne)
         EXPECT_NEAR (direct->getParameters()[followIndex]->getValue(), follower->expected (expectedBpm), 1e-6f) << bpm;
     }
     EXPECT_LT (maxDiff, 1e-6);
+    p->setPlayHead (nullptr);
+    p->releaseResources();
+}
+
+// Allocation is checked on every path a session takes, not only in steady processing: size
+// changes, each plug-in's mode switches, notes and bends, tempo-lock changes, recording, loop
+// changes and a loaded layer taken over, blocks longer than prepared, and the first blocks
+// after preparing at a new rate. Every counted block is one the host hands over with audio.
+TEST_P (HostValidation, EveryPathOfASessionAllocatesNothing)
+{
+    if (! AllocationCounter::available())
+        GTEST_SKIP() << "allocations are not counted in sanitizer builds";
+    const auto& plugin = GetParam().plugin;
+    auto p = load();
+    ASSERT_NE (p, nullptr);
+    auto direct = createDirect (plugin);
+    const auto params = ownParameters (*p, *direct);
+    auto indexOf = [&] (const juce::String& name) {
+        for (int i = 0; i < params.size(); ++i)
+            if (direct->getParameters()[i]->getName (100) == name)
+                return i;
+        ADD_FAILURE() << "no parameter " << name;
+        return 0;
+    };
+    auto set = [&] (int index, float value) { params[index]->setValueNotifyingHost (value); };
+    TempoPlayHead head;
+    p->setPlayHead (&head);
+    ASSERT_TRUE (configure (*p, 2, 48000.0, 512));
+    juce::Random random (8);
+    std::map<std::string, std::size_t> allocations;
+    // Only the plug-in's own allocations count: JUCE's hosting code, which stands in for the
+    // host here, regrows lists of its own after the plug-in reports a change.
+    const std::string bundleLibrary = plugin + (GetParam().format == "VST3" ? ".vst3/" : ".lv2/");
+    // blocks of `size` samples with the given MIDI in each; all of them counted under `path`
+    auto run = [&] (const std::string& path, int blocks, int size, const juce::MidiBuffer& midi) {
+        juce::AudioBuffer<float> buffer (2, size);
+        for (int b = 0; b < blocks; ++b)
+        {
+            fill (buffer, Signal::noise, head.position, 48000.0, random);
+            juce::MidiBuffer events (midi);
+            std::size_t count = 0;
+            {
+                AllocationCounter counter (bundleLibrary.c_str());
+                p->processBlock (buffer, events);
+                count = counter.count();
+            }
+            allocations[path] += count;
+            head.position += size;
+        }
+    };
+    const juce::MidiBuffer none;
+    // The host's own caches settle in the first blocks, with audio and with MIDI (JUCE's VST3
+    // host grows a list of its own on the first block that carries events).
+    juce::MidiBuffer controller;
+    controller.addEvent (juce::MidiMessage::controllerEvent (1, 1, 64), 0);
+    run ("first blocks", 2, 512, none);
+    run ("first blocks", 2, 512, controller);
+    allocations.clear();
+
+    set (indexOf ("bands"), 0.9f);
+    run ("bands change", 8, 512, none);
+    set (indexOf ("bands"), 0.3f);
+    run ("bands change", 8, 512, none);
+
+    if (plugin == "tonalith")
+    {
+        set (6, 1.0f); // output mode: sine bank
+        run ("mode switch", 8, 512, none);
+        set (7, 1.0f); // the sieve
+        juce::MidiBuffer notes;
+        notes.addEvent (juce::MidiMessage::noteOn (1, 60, (juce::uint8) 100), 10);
+        notes.addEvent (juce::MidiMessage::noteOn (1, 67, (juce::uint8) 1), 300);
+        notes.addEvent (juce::MidiMessage::pitchWheel (1, 12000), 400);
+        run ("held notes and bend", 8, 512, notes);
+        juce::MidiBuffer offs;
+        offs.addEvent (juce::MidiMessage::noteOff (1, 60), 0);
+        offs.addEvent (juce::MidiMessage::noteOff (1, 67), 1);
+        offs.addEvent (juce::MidiMessage::pitchWheel (1, 8192), 2);
+        run ("held notes and bend", 2, 512, offs);
+        set (6, 0.0f);
+        set (7, 0.0f);
+        run ("mode switch", 8, 512, none);
+    }
+    if (plugin == "durafold")
+    {
+        set (indexOf ("grainorpvoc"), 1.0f);
+        run ("mode switch", 8, 512, none);
+        set (indexOf ("tempolock"), 1.0f);
+        head.bpm = 90.0;
+        run ("tempo lock", 8, 512, none);
+        head.bpm = 174.0;
+        run ("tempo lock", 8, 512, none);
+        set (indexOf ("tempolock"), 0.0f);
+        set (indexOf ("grainorpvoc"), 0.0f);
+        run ("mode switch", 8, 512, none);
+    }
+    if (plugin == "revolva")
+    {
+        set (indexOf ("record1"), 1.0f);
+        set (indexOf ("play2"), 1.0f);
+        run ("recording", 16, 512, none);
+        set (indexOf ("record1"), 0.0f);
+        set (indexOf ("play1"), 1.0f);
+        set (indexOf ("start1"), 0.25f);
+        set (indexOf ("end1"), 0.5f);
+        run ("loop changes", 8, 512, none);
+        juce::MidiBuffer notes;
+        notes.addEvent (juce::MidiMessage::noteOn (1, 64, (juce::uint8) 90), 20);
+        notes.addEvent (juce::MidiMessage::pitchWheel (1, 0), 200);
+        run ("notes and bend", 4, 512, notes);
+        // A layer loaded from a file on the loader thread is taken over between blocks.
+        juce::TemporaryFile wav (".wav");
+        {
+            juce::AudioBuffer<float> tone (2, 48000);
+            fill (tone, Signal::sweep, 0, 48000.0, random);
+            juce::WavAudioFormat format;
+            std::unique_ptr<juce::AudioFormatWriter> writer (
+                format.createWriterFor (new juce::FileOutputStream (wav.getFile()), 48000.0, 2, 16, {}, 0));
+            ASSERT_NE (writer, nullptr);
+            writer->writeFromAudioSampleBuffer (tone, 0, tone.getNumSamples());
+        }
+        auto* target = dynamic_cast<veltrane::LayerFileTarget*> (direct.get());
+        ASSERT_NE (target, nullptr);
+        ASSERT_TRUE (target->loadLayerFileNow (2, wav.getFile()));
+        juce::MemoryBlock state;
+        direct->getStateInformation (state);
+        p->setStateInformation (state.getData(), (int) state.getSize());
+        run ("a loaded layer taken over", 200, 512, none);
+    }
+
+    ASSERT_TRUE (configure (*p, 2, 96000.0, 512));
+    run ("first blocks at a new rate", 8, 512, none);
+
+    // A VST3 host that hands over more than it prepared for gets silence, not an overrun of
+    // the wrapper's buffers (LV2 hosts guarantee the bound the plug-in requires).
+    if (GetParam().format == "VST3")
+    {
+        juce::AudioBuffer<float> longer (2, 2048);
+        juce::MidiBuffer midi;
+        fill (longer, Signal::noise, 0, 96000.0, random);
+        std::size_t count = 0;
+        {
+            AllocationCounter counter (bundleLibrary.c_str());
+            p->processBlock (longer, midi);
+            count = counter.count();
+        }
+        allocations["a VST3 block longer than prepared"] += count;
+        EXPECT_EQ (longer.getMagnitude (0, 2048), 0.0f);
+    }
+    // The processing itself takes blocks longer than prepared (offline renders do).
+    ASSERT_TRUE (configure (*direct, 2, 48000.0, 512));
+    {
+        juce::AudioBuffer<float> longer (2, 4096);
+        juce::MidiBuffer midi;
+        for (int b = 0; b < 4; ++b)
+        {
+            fill (longer, Signal::noise, b * 4096, 48000.0, random);
+            std::size_t count = 0;
+            {
+                AllocationCounter counter;
+                direct->processBlock (longer, midi);
+                count = counter.count();
+            }
+            allocations["blocks longer than prepared"] += count;
+        }
+    }
+
+    for (const auto& [path, count] : allocations)
+        EXPECT_EQ (count, 0u) << path;
     p->setPlayHead (nullptr);
     p->releaseResources();
 }
