@@ -12,7 +12,7 @@ apt-get install -y --no-install-recommends \
   libx11-dev libxcomposite-dev libxcursor-dev libxext-dev libxinerama-dev libxrandr-dev libxrender-dev \
   libgl-dev lv2-dev \
   fonts-league-spartan \
-  xvfb xauth sox libsox-fmt-mp3 lilv-utils jackd2 clang-format clang libclang-rt-14-dev
+  xvfb xauth sox libsox-fmt-mp3 lilv-utils jackd2 clang-format clang libclang-rt-14-dev libsleef-dev
 if [ "${1:-}" = --with-ardour ]; then
   apt-get install -y --no-install-recommends ardour
 fi
