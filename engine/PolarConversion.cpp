@@ -1,7 +1,7 @@
 #include "PolarConversion.h"
 
-#include "PhaseMath.h"
 #include "VectorClones.h"
+#include "VectorMath.h"
 
 #include <cmath>
 
@@ -11,74 +11,73 @@ namespace
 {
 constexpr float largestFloat = 3.40282347e38f;
 
-/** Magnitude and phase of bin k, stored at magnitude[k * S] and phase[k * S]. Returns non-zero
-    when the fast formulas left the bin undefined (an infinite or NaN operand). */
-template <int S>
-VELTRANE_INLINE_IN_CLONES int binToPolar (float re, float im, int k, float* magnitude, float* phase) noexcept
-{
-    // Squares of floats are exact in double, so this is hypot rounded to float without its
-    // slow overflow handling.
-    const float m = (float) std::sqrt ((double) re * (double) re + (double) im * (double) im);
-    const float ph = -atan2Rounded (im, re);
-    magnitude[k * S] = m;
-    phase[k * S] = ph;
-    return (int) ! (m <= largestFloat) | (int) (ph != ph);
-}
+// Bins go through the vector maths a block at a time, gathered into contiguous arrays (the
+// imaginary parts lie in reverse order); a block stays in the first-level cache.
+constexpr int blockBins = 256;
 
 template <int S>
 VELTRANE_INLINE_IN_CLONES void toPolar (const float* in, int n, float* magnitude, float* phase) noexcept
 {
     const int half = n / 2;
-    int unusual = binToPolar<S> (in[0], 0.0f, 0, magnitude, phase);
-    for (int k = 1; k < half; ++k)
-        unusual |= binToPolar<S> (in[k], in[n - k], k, magnitude, phase);
-    unusual |= binToPolar<S> (in[half], 0.0f, half, magnitude, phase);
+    alignas (64) float re[blockBins], im[blockBins], angle[blockBins];
+    int unusual = 0;
+    for (int first = 0; first <= half; first += blockBins)
+    {
+        const int count = half + 1 - first < blockBins ? half + 1 - first : blockBins;
+        // Bins 0 and N/2 have no imaginary part.
+        const int low = first == 0 ? 1 : 0;
+        const int high = first + count > half ? count - 1 : count;
+        for (int j = 0; j < count; ++j)
+            re[j] = in[first + j];
+        for (int j = low; j < high; ++j)
+            im[j] = in[n - first - j];
+        if (low == 1)
+            im[0] = 0.0f;
+        if (high < count)
+            im[count - 1] = 0.0f;
+        atan2Span (im, re, angle, count);
+        for (int j = 0; j < count; ++j)
+        {
+            const int k = first + j;
+            // Squares of floats are exact in double, so this is hypot rounded to float without
+            // its slow overflow handling.
+            const float m = (float) std::sqrt ((double) re[j] * (double) re[j] + (double) im[j] * (double) im[j]);
+            magnitude[k * S] = m;
+            phase[k * S] = -angle[j];
+            unusual |= (int) (m != m);
+        }
+    }
     if (unusual == 0)
         return;
     for (int k = 0; k <= half; ++k)
-    {
-        const float m = magnitude[k * S];
-        if (! std::isnan (phase[k * S]) && m <= largestFloat)
-            continue;
-        const float re = in[k];
-        const float im = (k == 0 || k == half) ? 0.0f : in[n - k];
-        phase[k * S] = std::isnan (m) ? 0.0f : -std::atan2 (im, re);
-    }
-}
-
-/** Cartesian value of one bin; counts a phase beyond the fast sine's range. */
-VELTRANE_INLINE_IN_CLONES void binToCartesian (float m, float ph, float& re, float& im, int& outside) noexcept
-{
-    float sn, cs;
-    sinCosRounded (ph, sn, cs);
-    outside |= (int) ! (std::fabs (ph) <= sinCosRoundedLimit);
-    const bool silent = m == 0.0f || m != m;
-    re = silent ? 0.0f : m * cs;
-    im = silent ? 0.0f : -(m * sn);
+        if (std::isnan (magnitude[k * S]))
+            phase[k * S] = 0.0f;
 }
 
 template <int S>
 VELTRANE_INLINE_IN_CLONES void fromPolar (const float* magnitude, const float* phase, int n, float* out) noexcept
 {
     const int half = n / 2;
-    int outside = 0;
-    float unused;
-    binToCartesian (magnitude[0], phase[0], out[0], unused, outside);
-    for (int k = 1; k < half; ++k)
-        binToCartesian (magnitude[k * S], phase[k * S], out[k], out[n - k], outside);
-    binToCartesian (magnitude[half * S], phase[half * S], out[half], unused, outside);
-    if (outside == 0)
-        return;
-    // Huge or non-finite phases, which only hostile parameter values produce.
-    for (int k = 0; k <= half; ++k)
+    alignas (64) float angle[blockBins], sn[blockBins], cs[blockBins];
+    for (int first = 0; first <= half; first += blockBins)
     {
-        const float m = magnitude[k * S];
-        const float ph = phase[k * S];
-        if (std::fabs (ph) <= sinCosRoundedLimit || m == 0.0f || std::isnan (m))
-            continue;
-        out[k] = m * (float) std::cos ((double) ph);
-        if (k != 0 && k != half)
-            out[n - k] = -(m * (float) std::sin ((double) ph));
+        const int count = half + 1 - first < blockBins ? half + 1 - first : blockBins;
+        for (int j = 0; j < count; ++j)
+            angle[j] = phase[(first + j) * S];
+        sinCosSpan (angle, sn, cs, count);
+        for (int j = 0; j < count; ++j)
+        {
+            const float m = magnitude[(first + j) * S];
+            out[first + j] = m == 0.0f || m != m ? 0.0f : m * cs[j];
+        }
+        // Bins 0 and N/2 have no imaginary slot.
+        const int low = first == 0 ? 1 : 0;
+        const int high = first + count > half ? count - 1 : count;
+        for (int j = low; j < high; ++j)
+        {
+            const float m = magnitude[(first + j) * S];
+            out[n - first - j] = m == 0.0f || m != m ? 0.0f : -(m * sn[j]);
+        }
     }
 }
 } // namespace

@@ -6,17 +6,16 @@ namespace veltrane
     at 0..N/2, imaginary part of bin k at N - k) and polar form, magnitude and phase of bins
     0..N/2 with phase = -atan2(imaginary, real).
 
-    Magnitudes are hypot rounded once to float and phases the correctly rounded atan2;
-    cartesian values are m cos(phase) and -(m sin(phase)) with the sine and cosine rounded
-    once. The passes have no branches or library calls, so they vectorise; a fix-up pass runs
-    only for the rare operands the fast path cannot take (infinite or NaN input, phases
-    beyond veltrane::sinCosRoundedLimit).
+    Magnitudes are hypot rounded once to float; phases are atan2 and cartesian values
+    m cos(phase) and -(m sin(phase)), the arc tangent, sine and cosine taken from VectorMath.h
+    (within veltrane::vectorMathUlps of the correctly rounded values). The bins go through
+    the vector maths in blocks; only a spectrum with a NaN takes a second pass.
 
     Pairs: (magnitude, phase) interleaved, N + 2 floats. Planes: magnitudes and phases in two
     arrays of N/2 + 1 floats. */
 
 /** Polar pairs of a spectrum. A magnitude that is not a number gets phase 0; infinities
-    take the library's atan2. */
+    take atan2's values. */
 void toPolarPairs (const float* halfcomplex, int n, float* pairs) noexcept;
 /** The same into two planes. */
 void toPolarPlanes (const float* halfcomplex, int n, float* magnitude, float* phase) noexcept;

@@ -2,24 +2,19 @@
 
 #include "DurafoldGrainEnvelope.h"
 
-#include "PhaseMath.h"
 #include "VectorClones.h"
-
-#include <cmath>
+#include "VectorMath.h"
 
 VELTRANE_VECTOR_CLONES
 void durafold::grainEnvelopes (const float* phase, float* envelope, int count) noexcept
 {
-    int far = 0;
-    for (int i = 0; i < count; ++i)
+    constexpr int block = 64;
+    float sn[block], cs[block];
+    for (int first = 0; first < count; first += block)
     {
-        float sn, cs;
-        veltrane::sinCosRounded (phase[i], sn, cs);
-        far |= (int) ! (std::fabs (phase[i]) <= veltrane::sinCosRoundedLimit);
-        envelope[i] = 0.5f - 0.5f * cs;
+        const int lanes = count - first < block ? count - first : block;
+        veltrane::sinCosSpan (phase + first, sn, cs, lanes);
+        for (int i = 0; i < lanes; ++i)
+            envelope[first + i] = 0.5f - 0.5f * cs[i];
     }
-    if (far != 0)
-        for (int i = 0; i < count; ++i)
-            if (! (std::fabs (phase[i]) <= veltrane::sinCosRoundedLimit))
-                envelope[i] = 0.5f - 0.5f * (float) std::cos ((double) phase[i]); // rounded once, as above
 }

@@ -1,9 +1,8 @@
 #pragma once
 
 /** Hann envelopes of a set of grains: envelope[i] = 0.5 - 0.5 cos(phase[i]) in single
-    precision, the cosine correctly rounded. Runs without library calls or branches, so the
-    compiler vectorises it, except for a fix-up pass over phases beyond the range of the fast
-    cosine (grains left sounding far past their end).
+    precision, the cosine from the engine's vector maths (within veltrane::vectorMathUlps of
+    the correctly rounded value, for phases of any size).
 
     phase: count angles in radians; envelope: count values in 0..1, written. */
 namespace durafold

@@ -1,3 +1,4 @@
+#include "VectorMath.h"
 #include "DurafoldBinKernel.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +13,10 @@ namespace
 const float pi = 4.0f * std::atan (1.0f);
 const float twoPi = 8.0f * std::atan (1.0f);
 
-/** The per-bin steps as plain loops: the magnitude and -atan2 rounded once from double, the
-    2 pi wraps by repeated single-precision subtraction, and m cos a, -(m sin a). */
+/** The per-bin steps as plain loops: the magnitude rounded once from double, -atan2 from
+    the engine's vector maths (tested against the correctly rounded values in the engine's
+    tests), the 2 pi wraps by repeated single-precision subtraction, and m cos a, -(m sin a)
+    with the engine's sine and cosine, bin by bin. */
 struct Reference
 {
     explicit Reference (int n)
@@ -33,7 +36,10 @@ struct Reference
             const double x = packed[(size_t) k];
             const double y = (k == 0 || k == half) ? 0.0 : packed[(size_t) (size - k)];
             const auto m = (float) std::hypot (x, y);
-            auto ph = (float) -std::atan2 (y, x);
+            const float yf = (float) y, xf = (float) x;
+            float angle;
+            veltrane::atan2Span (&yf, &xf, &angle, 1);
+            auto ph = -angle;
             if (! std::isfinite (ph))
                 ph = 0.0f;
             float a = ph;
@@ -57,8 +63,10 @@ struct Reference
             polar[(size_t) (2 * k)] = m;
             polar[(size_t) (2 * k + 1)] = a;
             const bool silent = m == 0.0f || std::isnan (m);
-            const float re = silent ? 0.0f : m * (float) std::cos ((double) a);
-            const float im = silent ? 0.0f : -(m * (float) std::sin ((double) a));
+            float sn, cs;
+            veltrane::sinCosSpan (&a, &sn, &cs, 1);
+            const float re = silent ? 0.0f : m * cs;
+            const float im = silent ? 0.0f : -(m * sn);
             result[(size_t) k] = re;
             if (k != 0 && k != half)
                 result[(size_t) (size - k)] = im;

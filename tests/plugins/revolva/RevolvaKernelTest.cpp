@@ -1,5 +1,5 @@
-#include "PhaseMath.h"
 #include "RevolvaTestRig.h"
+#include "VectorMath.h"
 
 #include <gtest/gtest.h>
 
@@ -153,7 +153,9 @@ struct PlainShift
             const float re = in[(size_t) k], im = (k == 0 || k == half) ? 0.0f : in[(size_t) (n - k)];
             const float m = (float) std::hypot ((double) re, (double) im);
             polarIn[(size_t) (2 * k)] = m;
-            polarIn[(size_t) (2 * k + 1)] = m >= 0.0f ? -veltrane::atan2Rounded (im, re) : 0.0f;
+            float angle; // the engine's arc tangent, bin by bin
+            veltrane::atan2Span (&im, &re, &angle, 1);
+            polarIn[(size_t) (2 * k + 1)] = m >= 0.0f ? -angle : 0.0f;
         }
         const float invN = 1.0f / (float) n, hopRatio = (float) hs / (float) ha,
                     invTwoPiHs = 1.0f / (twoPi * (float) hs);
@@ -204,7 +206,7 @@ struct PlainShift
             if (m == 0.0f)
                 continue;
             float sn, cs;
-            veltrane::sinCosRounded (phi, sn, cs);
+            veltrane::sinCosSpan (&phi, &sn, &cs, 1);
             out[(size_t) i] = cs * m;
             if (i > 0 && i < half)
                 out[(size_t) (n - i)] = -(m * sn);

@@ -1,0 +1,90 @@
+#include "VectorMath.h"
+
+#include "PhaseMath.h"
+#include "VectorClones.h"
+
+#include <cmath>
+
+namespace veltrane
+{
+
+#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__)) \
+    && ! defined(VELTRANE_SANITIZED) && ! defined(VELTRANE_PLAIN_LOOPS)
+
+// VectorMathLanes.cpp, once per width.
+void atan2Lanes4 (const float*, const float*, float*, int) noexcept;
+void atan2Lanes8 (const float*, const float*, float*, int) noexcept;
+void atan2Lanes16 (const float*, const float*, float*, int) noexcept;
+void sinCosLanes4 (const float*, float*, float*, int) noexcept;
+void sinCosLanes8 (const float*, float*, float*, int) noexcept;
+void sinCosLanes16 (const float*, float*, float*, int) noexcept;
+
+namespace
+{
+int widestLanes() noexcept
+{
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports ("avx512f"))
+        return 16;
+    if (__builtin_cpu_supports ("avx2") && __builtin_cpu_supports ("fma"))
+        return 8;
+    return 4;
+}
+} // namespace
+
+// Resolved by the loader, as the cloned loops are.
+extern "C"
+{
+    static decltype (&atan2Lanes4) veltraneResolveAtan2Span() noexcept
+    {
+        const int w = widestLanes();
+        return w == 16 ? atan2Lanes16 : w == 8 ? atan2Lanes8 : atan2Lanes4;
+    }
+    static decltype (&sinCosLanes4) veltraneResolveSinCosSpan() noexcept
+    {
+        const int w = widestLanes();
+        return w == 16 ? sinCosLanes16 : w == 8 ? sinCosLanes8 : sinCosLanes4;
+    }
+}
+
+__attribute__ ((ifunc ("veltraneResolveAtan2Span"))) void atan2Span (const float*, const float*, float*, int) noexcept;
+__attribute__ ((ifunc ("veltraneResolveSinCosSpan"))) void sinCosSpan (const float*, float*, float*, int) noexcept;
+
+#else
+
+namespace
+{
+/** The plain path: double evaluation rounded once (the library's for what the fast
+    formulas do not cover). */
+void atan2Plain (const float* y, const float* x, float* out, int count) noexcept
+{
+    for (int i = 0; i < count; ++i)
+        out[i] = std::isinf (y[i]) || std::isinf (x[i]) ? (float) std::atan2 ((double) y[i], (double) x[i])
+                                                        : atan2Rounded (y[i], x[i]);
+}
+
+void sinCosPlain (const float* angle, float* sinOut, float* cosOut, int count) noexcept
+{
+    for (int i = 0; i < count; ++i)
+    {
+        const float a = angle[i];
+        if (std::fabs (a) <= sinCosRoundedLimit)
+            sinCosRounded (a, sinOut[i], cosOut[i]);
+        else
+        {
+            sinOut[i] = (float) std::sin ((double) a);
+            cosOut[i] = (float) std::cos ((double) a);
+        }
+    }
+}
+} // namespace
+
+void atan2Span (const float* y, const float* x, float* out, int count) noexcept { atan2Plain (y, x, out, count); }
+
+void sinCosSpan (const float* angle, float* sinOut, float* cosOut, int count) noexcept
+{
+    sinCosPlain (angle, sinOut, cosOut, count);
+}
+
+#endif
+} // namespace veltrane

@@ -1,0 +1,102 @@
+#include "VectorMath.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace
+{
+/** Distance in units in the last place, counting across zero (-0 and +0 are 0 apart). */
+std::int64_t ulpDistance (float a, float b)
+{
+    auto ordered = [] (float f) {
+        std::int32_t i;
+        std::memcpy (&i, &f, sizeof i);
+        return i < 0 ? (std::int64_t) INT32_MIN - i : (std::int64_t) i;
+    };
+    const std::int64_t d = ordered (a) - ordered (b);
+    return d < 0 ? -d : d;
+}
+
+/** Operands over many decades: the spectra the engine converts span them. The odd count
+    leaves a partial vector at the end. */
+std::vector<float> spread (std::uint32_t seed, float lowExponent, float highExponent)
+{
+    std::mt19937 rng (seed);
+    std::uniform_real_distribution<float> unit (-1.0f, 1.0f), exponent (lowExponent, highExponent);
+    std::vector<float> v (200003);
+    for (auto& x : v)
+        x = unit (rng) * std::exp2 (exponent (rng));
+    return v;
+}
+} // namespace
+
+TEST (VectorMath, ArcTangentWithinItsBoundOfTheCorrectlyRoundedValue)
+{
+    auto y = spread (1, -40.0f, 40.0f);
+    auto x = spread (2, -40.0f, 40.0f);
+    // Near the axes and the diagonals, where the reductions change.
+    for (std::size_t i = 0; i < y.size(); i += 5)
+        y[i] = x[i] * (i % 10 == 0 ? 1e-4f : 1.0f + 1e-6f * (float) (i % 7));
+    const float inf = std::numeric_limits<float>::infinity();
+    const float special[][2] = { { 0.0f, 1.0f },  { -0.0f, 1.0f },  { 0.0f, -1.0f }, { -0.0f, -1.0f },
+                                 { 0.0f, 0.0f },  { -0.0f, -0.0f }, { 1.0f, 0.0f },  { -1.0f, -0.0f },
+                                 { inf, 1.0f },   { -inf, 1.0f },   { 1.0f, inf },   { 1.0f, -inf },
+                                 { -1.0f, -inf }, { inf, inf },     { -inf, -inf },  { 1e-45f, 3e38f } };
+    for (const auto& s : special)
+    {
+        y.push_back (s[0]);
+        x.push_back (s[1]);
+    }
+    std::vector<float> out (y.size());
+    veltrane::atan2Span (y.data(), x.data(), out.data(), (int) out.size());
+    for (std::size_t i = 0; i < out.size(); ++i)
+    {
+        const float reference = (float) std::atan2 ((double) y[i], (double) x[i]);
+        ASSERT_LE (ulpDistance (out[i], reference), veltrane::vectorMathUlps) << y[i] << " " << x[i];
+        ASSERT_EQ (std::signbit (out[i]), std::signbit (reference)) << y[i] << " " << x[i];
+    }
+
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float ny[] = { nan, 1.0f, nan }, nx[] = { 1.0f, nan, nan };
+    float nout[3];
+    veltrane::atan2Span (ny, nx, nout, 3);
+    for (float v : nout)
+        EXPECT_TRUE (std::isnan (v));
+}
+
+TEST (VectorMath, SineAndCosineWithinTheirBoundOfTheCorrectlyRoundedValues)
+{
+    struct Range
+    {
+        float lowExponent, highExponent;
+    };
+    // Wrapped phases, phases the kernels leave unwrapped, huge ones, and tiny ones.
+    const Range ranges[] = { { -3.0f, 1.65f }, { 1.0f, 16.0f }, { 16.0f, 127.0f }, { -140.0f, -3.0f } };
+    for (const auto& r : ranges)
+    {
+        auto angle = spread (3, r.lowExponent, r.highExponent);
+        if (r.lowExponent < -100.0f)
+            angle.insert (angle.end(), { 0.0f, -0.0f, 1e-45f });
+        std::vector<float> sn (angle.size()), cs (angle.size());
+        veltrane::sinCosSpan (angle.data(), sn.data(), cs.data(), (int) angle.size());
+        for (std::size_t i = 0; i < angle.size(); ++i)
+        {
+            const double a = angle[i];
+            ASSERT_LE (ulpDistance (sn[i], (float) std::sin (a)), veltrane::vectorMathUlps) << angle[i];
+            ASSERT_LE (ulpDistance (cs[i], (float) std::cos (a)), veltrane::vectorMathUlps) << angle[i];
+        }
+    }
+
+    const float odd[] = { std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                          -std::numeric_limits<float>::infinity() };
+    float sn[3], cs[3];
+    veltrane::sinCosSpan (odd, sn, cs, 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE (std::isnan (sn[i]) && std::isnan (cs[i])) << odd[i];
+}
