@@ -90,6 +90,7 @@ TEST_F (Velrender, ArgumentErrorsExitWithTwoAndWriteNothing)
         { { "quorrel", "--state", path ("missing.state"), out }, "cannot read" },
         { { "quorrel", path ("no/such/dir/out.wav") }, "cannot write" },
         { { "quorrel", "--layer-file", "1=x.wav", out }, "no layers" },
+        { { "revolva", "--layer-file", "1e300=x.wav", out }, "layer number" },
     };
     for (auto& c : cases)
     {
@@ -97,6 +98,20 @@ TEST_F (Velrender, ArgumentErrorsExitWithTwoAndWriteNothing)
         EXPECT_EQ (r.status, 2) << c.args.joinIntoString (" ");
         EXPECT_NE (r.err.find (c.message), std::string::npos) << r.err;
         EXPECT_FALSE (juce::File (out).exists()) << c.args.joinIntoString (" ");
+    }
+}
+
+TEST (VelrenderArguments, BytesThatAreNotUtf8AreRefusedByPosition)
+{
+    juce::String error;
+    const auto good = velrender::argumentsFromBytes ({ "quorrel", "--set", "bands=1024", "caf\xc3\xa9.wav" }, error);
+    ASSERT_TRUE (good.has_value());
+    EXPECT_EQ ((*good)[3], juce::String (juce::CharPointer_UTF8 ("caf\xc3\xa9.wav")));
+    for (const std::string bad :
+         { std::string ("\xf0\x9f"), std::string ("1\xc3"), std::string ("a\0b", 3), std::string ("\xff") })
+    {
+        EXPECT_FALSE (velrender::argumentsFromBytes ({ "quorrel", "--tempo", bad }, error).has_value());
+        EXPECT_TRUE (error.contains ("argument 3")) << error;
     }
 }
 

@@ -41,6 +41,22 @@ juce::String usage()
            "  --dry              write the input (or the generated signal) unprocessed\n";
 }
 
+std::optional<juce::StringArray> argumentsFromBytes (const std::vector<std::string>& args, juce::String& error)
+{
+    juce::StringArray text;
+    for (size_t i = 0; i < args.size(); ++i)
+    {
+        const auto& a = args[i];
+        if (a.find ('\0') != std::string::npos || ! juce::CharPointer_UTF8::isValidString (a.data(), (int) a.size()))
+        {
+            error = "argument " + juce::String ((int) i + 1) + " is not valid UTF-8 text";
+            return std::nullopt;
+        }
+        text.add (juce::String::fromUTF8 (a.data(), (int) a.size()));
+    }
+    return text;
+}
+
 std::optional<RenderOptions> parseOptions (const juce::StringArray& args, juce::String& error)
 {
     RenderOptions o;
@@ -82,7 +98,8 @@ std::optional<RenderOptions> parseOptions (const juce::StringArray& args, juce::
             if (a == "--layer-file")
             {
                 double n = 0;
-                if (! parseNumber (name, n) || n != std::floor (n))
+                // (numbers past int's range would not convert)
+                if (! parseNumber (name, n) || n != std::floor (n) || std::fabs (n) > 1.0e6)
                 {
                     error = "--layer-file needs a layer number, not \"" + name + "\"";
                     return std::nullopt;

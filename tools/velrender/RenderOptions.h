@@ -34,6 +34,10 @@ struct RenderOptions
     juce::String input, output; // input empty: the generated demo signal
 };
 
+/** Command-line arguments (bytes) as text. Refuses an argument that is not valid UTF-8: JUCE's
+    strings built from such bytes can lose their terminator. */
+std::optional<juce::StringArray> argumentsFromBytes (const std::vector<std::string>& args, juce::String& error);
+
 /** Parses argv; on failure returns nothing and sets error to a message for the user. */
 std::optional<RenderOptions> parseOptions (const juce::StringArray& args, juce::String& error);
 

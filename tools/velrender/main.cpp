@@ -8,15 +8,19 @@
 int main (int argc, char** argv)
 {
     juce::ScopedJuceInitialiser_GUI juce;
-    juce::StringArray args;
-    for (int i = 1; i < argc; ++i)
-        args.add (juce::String::fromUTF8 (argv[i]));
+    juce::String error;
+    const auto parsed = velrender::argumentsFromBytes (std::vector<std::string> (argv + 1, argv + argc), error);
+    if (! parsed)
+    {
+        std::cerr << "velrender: " << error << "\n";
+        return 2;
+    }
+    const auto& args = *parsed;
     if (args.contains ("--help") || args.contains ("-h"))
     {
         std::cout << velrender::usage();
         return 0;
     }
-    juce::String error;
     auto options = velrender::parseOptions (args, error);
     if (! options)
     {
