@@ -8,6 +8,8 @@
 #   tools/host-check.sh [PREFIX]   PREFIX holds lib/vst3 and lib/lv2 (default: the
 #                                  VELTRANE_PLUGIN_PREFIX variable, else ~/.vst3 and ~/.lv2)
 # Skipped (exit 0, or 77 with VELTRANE_SKIP_STATUS=77) where Ardour 7 is not installed.
+# With VELTRANE_HOST_PRELOAD naming a sanitizer runtime (tools/host-check-asan.sh), Ardour runs
+# with it preloaded, for bundles built with AddressSanitizer; its reports are listed at the end.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 skip=${VELTRANE_SKIP_STATUS:-0}
@@ -66,12 +68,19 @@ cat > "$home/.config/ardour7/export/float-check.preset" << PRESET
 PRESET
 
 started=$(date +%s)
+preload=()
+if [ -n "${VELTRANE_HOST_PRELOAD:-}" ]; then
+  preload=(env "LD_PRELOAD=$VELTRANE_HOST_PRELOAD")
+  mkdir -p "$work/asan"
+  # Ardour's own leaks at exit are not this check's business; every other report is.
+  export ASAN_OPTIONS="detect_leaks=0:log_path=$work/asan/report:${ASAN_OPTIONS:-}"
+fi
 declare -A result
 cases=""
 for name in "${plugins[@]}"; do
   # Scan: Ardour's own VST3 scanner writes its cache; LV2 is found through lilv.
   if [ -d "$vst3/$name.vst3" ] && HOME=$home LD_LIBRARY_PATH=/usr/lib/ardour7 \
-       /usr/lib/ardour7/ardour-vst3-scanner "$vst3/$name.vst3" 2>&1 | grep -q "Found Plugin: ++$name"; then
+       "${preload[@]}" /usr/lib/ardour7/ardour-vst3-scanner "$vst3/$name.vst3" 2>&1 | grep -q "Found Plugin: ++$name"; then
     result[$name,VST3,scan]=yes
     cases+="$name VST3 ++$name $parameter $value;"
   else
@@ -92,7 +101,7 @@ run_lua() { # script case
   for ((a = 1; a <= attempts; a++)); do
     [ "$1" = build-sessions.lua ] && rm -rf "$work/sessions/$(echo "$2" | awk '{ print $1 "-" $2 }')"
     HOME=$home LV2_PATH=$lv2 HC_ROOT=$work/sessions HC_LUA=$here/host-check HC_CASES="$2" \
-      timeout 900 ardour7-lua "$here/host-check/$1" > "$log" 2>&1
+      timeout 900 "${preload[@]}" ardour7-lua "$here/host-check/$1" > "$log" 2>&1
     rc=$?
     [ "$rc" -gt 128 ] && [ "$rc" -lt 160 ] || break
     echo "host check: Ardour died by signal $((rc - 128)) in $1 for ${2%%;*} (attempt $a)" | tee -a "$work/crashes" >&2
@@ -199,5 +208,24 @@ for name in "${plugins[@]}"; do
       "$set/$back ($seen)" "$(get control)" "$tempo" "$automatable"
   done
 done
+if [ -n "${VELTRANE_HOST_PRELOAD:-}" ]; then
+  tree=$(cd "$here/.." && pwd)
+  # A report is the suite's when the first stack of the error runs through one of its bundles.
+  for r in "$work"/asan/report.*; do
+    [ -f "$r" ] || continue
+    first_stack=$(awk '/^ *#[0-9]/ { print; seen = 1; next } seen { exit }' "$r")
+    # (symbolized frames name the source file: the tree's own, or JUCE's, which only the suite brings)
+    if echo "$first_stack" | grep -qE "/(quorrel|tonalith|durafold|revolva)\.(vst3|lv2)/|$tree/(engine|frame|gui|plugins|adapters)/|/juce/modules/"; then
+      owner=suite
+    else
+      owner=host
+    fi
+    echo "host check: sanitizer report ($owner): $(grep -m1 "^SUMMARY" "$r")"
+    echo "$first_stack" | head -8 | sed 's/^/    /'
+    [ "$owner" = suite ] && fail "a sanitizer report in the suite's code ($r)"
+    [ -n "${VELTRANE_HOST_REPORTS:-}" ] && mkdir -p "$VELTRANE_HOST_REPORTS" && cp "$r" "$VELTRANE_HOST_REPORTS/"
+  done
+  echo "host check: sanitizer reports: $(ls "$work"/asan 2> /dev/null | wc -l)"
+fi
 echo "host check: Ardour $(ardour7-lua --version 2>/dev/null | head -1 | awk '{print $1}'), $(( $(date +%s) - started )) s, Ardour crashes retried: $(cat "$work/crashes" 2> /dev/null | wc -l)"
 exit $status
