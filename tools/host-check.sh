@@ -8,7 +8,7 @@
 #   tools/host-check.sh [PREFIX]   PREFIX holds lib/vst3 and lib/lv2 (default: the
 #                                  VELTRANE_PLUGIN_PREFIX variable, else ~/.vst3 and ~/.lv2)
 # Skipped (exit 0, or 77 with VELTRANE_SKIP_STATUS=77) where Ardour 7 is not installed.
-# With VELTRANE_HOST_PRELOAD naming a sanitizer runtime (tools/host-check-asan.sh), Ardour runs
+# With VELTRANE_HOST_PRELOAD naming a sanitizer runtime, Ardour runs
 # with it preloaded, for bundles built with AddressSanitizer; its reports are listed at the end.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
