@@ -112,7 +112,10 @@ void QuorrelAudioProcessor::processSpect()
 
     const int fullBins = veltrane::transformSizeForBands (snapshot[bandsParam]) / 2;
     const int bins = std::min (fullBins, halfSize);
-    const int shift = (int) ((snapshot[bandshiftParam] - 0.5f) * (float) bins);
+    // The shift is cyclic in the bins; a hostile value past int's range (or NaN) would not
+    // convert, and shifts by a multiple of the (power-of-two) bin count, as x86 made of it.
+    const float bandShift = (snapshot[bandshiftParam] - 0.5f) * (float) bins;
+    const int shift = std::fabs (bandShift) < 2147483520.0f ? (int) bandShift : 0;
 
     processChannel (0, bins, shift);
     if (stereo == 1)
