@@ -34,15 +34,24 @@ constexpr int maxActive = SineBank::maxOscillators / 4 + 8; // L is at most N/2 
 /** Brings a position back into [0, 16384) by whole table lengths. For finite values this
     equals subtracting (or adding) 16384 one step at a time, which is exact here; a
     position that is not finite restarts at 0. */
+/** fmod by the table length without the library call: the length is a power of two, so x / tl
+    and the whole lengths are exact, and the remainder, being representable, is what the one
+    subtraction rounds to (with fmod's sign of x for a zero remainder). */
+inline float remainderOfLength (float x, float tl) noexcept
+{
+    static_assert (SineBank::tableLength == 16384, "the table length must stay a power of two");
+    return std::copysign (x - tl * std::trunc (x * (1.0f / 16384.0f)), x);
+}
+
 inline float wrapPosition (float x, float tl) noexcept
 {
     if (! std::isfinite (x))
         return 0.0f;
     if (x >= tl)
-        x = std::fmod (x, tl);
+        x = remainderOfLength (x, tl);
     if (x < 0.0f)
     {
-        x = std::fmod (x, tl);
+        x = remainderOfLength (x, tl);
         if (x < 0.0f)
             x += tl;
         if (x >= tl) // a tiny negative remainder rounds up to the length itself
