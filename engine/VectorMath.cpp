@@ -55,12 +55,12 @@ __attribute__ ((ifunc ("veltraneResolveSinCosSpan"))) void sinCosSpan (const flo
 namespace
 {
 /** The plain path: double evaluation rounded once (the library's for what the fast
-    formulas do not cover). */
+    formulas do not cover: infinities, and NaN, which their selects may not carry through). */
 void atan2Plain (const float* y, const float* x, float* out, int count) noexcept
 {
     for (int i = 0; i < count; ++i)
-        out[i] = std::isinf (y[i]) || std::isinf (x[i]) ? (float) std::atan2 ((double) y[i], (double) x[i])
-                                                        : atan2Rounded (y[i], x[i]);
+        out[i] = ! std::isfinite (y[i]) || ! std::isfinite (x[i]) ? (float) std::atan2 ((double) y[i], (double) x[i])
+                                                                  : atan2Rounded (y[i], x[i]);
 }
 
 void sinCosPlain (const float* angle, float* sinOut, float* cosOut, int count) noexcept
