@@ -33,6 +33,47 @@ void appendEscaped (std::string& out, const juce::String& text)
         }
     }
 }
+
+/** A number attribute as JUCE reads it, without the undefined behaviour of its reader on a
+    long exponent (it sums the exponent's digits in an int, which overflows past nine
+    digits). An exponent of seven or more significant digits is beyond double's range either
+    way, so it is read as 999999 with its sign: infinity or zero, as the text means. Every
+    other text reads exactly as JUCE reads it. */
+double readNumber (const juce::String& text)
+{
+    auto p = text.getCharPointer().findEndOfWhitespace();
+    if (*p == '-' || *p == '+')
+        ++p;
+    // The mantissa as JUCE's reader takes it: digits with at most one point.
+    bool point = false, digits = false;
+    for (;; ++p)
+    {
+        if (p.isDigit())
+            digits = true;
+        else if (*p == '.' && ! point)
+            point = true;
+        else
+            break;
+    }
+    if (! digits || (*p != 'e' && *p != 'E'))
+        return text.getDoubleValue();
+    ++p;
+    if (*p == '-' || *p == '+')
+        ++p;
+    const auto exponentStart = p;
+    while (*p == '0')
+        ++p;
+    int significant = 0;
+    for (auto q = p; q.isDigit(); ++q)
+        ++significant;
+    if (significant < 7)
+        return text.getDoubleValue();
+    auto end = p;
+    while (end.isDigit())
+        ++end;
+    const auto before = juce::String (text.getCharPointer(), exponentStart);
+    return (before + "999999" + juce::String (end)).getDoubleValue();
+}
 } // namespace
 
 juce::MemoryBlock StateFormat::write (const juce::String& tag, const juce::String& presetName,
@@ -111,7 +152,8 @@ std::optional<StateFormat::Restored> StateFormat::read (const void* data, int si
     r.presetName = element->getStringAttribute ("presetName");
     r.values.reserve (names.size());
     for (const auto& name : names)
-        r.values.push_back ((float) element->getDoubleAttribute (name, 0.0));
+        r.values.push_back (element->hasAttribute (name) ? (float) readNumber (element->getStringAttribute (name))
+                                                         : 0.0f);
     for (const auto& name : extraNames)
         r.extras.push_back (element->getStringAttribute (name));
     return r;

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <limits>
+
 using veltrane::StateFormat;
 
 namespace
@@ -10,6 +14,13 @@ namespace
 const std::vector<juce::String> names { "bands", "unknown", "unknown", "color" };
 
 using veltrane_test::stateEnvelope;
+
+juce::uint32 bitsOf (float v)
+{
+    juce::uint32 b;
+    std::memcpy (&b, &v, sizeof b);
+    return b;
+}
 
 std::optional<StateFormat::Restored> readBack (const juce::MemoryBlock& b)
 {
@@ -44,6 +55,59 @@ TEST (StateFormat, RestoringRules)
     ASSERT_TRUE (r.has_value());
     EXPECT_EQ (r->presetName, "");
     EXPECT_EQ (r->values, (std::vector<float> { 0.0f, 1.5f, 1.5f, 0.0f }));
+}
+
+TEST (StateFormat, NumbersReadAsJuceReadsThemAndLongExponentsAreSafe)
+{
+    // Texts JUCE's reader handles are read exactly as it reads them; exponents too long for
+    // its int (undefined behaviour there, caught by the sanitizer build) mean infinity or zero.
+    struct Case
+    {
+        const char* text;
+        double expected; // what the text means; NaN for "the same as JUCE"
+    };
+    const double same = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const Case cases[] = {
+        { "0.60000002384185791016", same },
+        { " -1.5e3", same },
+        { "+2E-2", same },
+        { "1e0000000000005", same },
+        { "123456789012345678901234567890", same },
+        { "1.5e308", same },
+        { "1e999999", same },
+        { "-nan", same },
+        { "Inf", same },
+        { "abc", same },
+        { ".e5", same },
+        { "5e", same },
+        { "-0", same },
+        { "1e5814208984", inf },
+        { "-0.9E58142089844", -inf },
+        { "2.5e-5814208984", 0.0 },
+        { "1e+00000000000000000123456789", inf },
+        { "7e-1234567", 0.0 },
+    };
+    for (const auto& c : cases)
+    {
+        const auto r = readBack (stateEnvelope (std::string ("<test bands=\"") + c.text + "\"/>"));
+        ASSERT_TRUE (r.has_value()) << c.text;
+        const float expected = (float) (std::isnan (c.expected) ? juce::String (c.text).getDoubleValue() : c.expected);
+        if (std::isnan (expected))
+            EXPECT_TRUE (std::isnan (r->values[0])) << c.text;
+        else
+            EXPECT_EQ (bitsOf (r->values[0]), bitsOf (expected)) << c.text;
+    }
+    // 10,000 saved values read back to themselves, as JUCE read them.
+    juce::Random random (7);
+    for (int i = 0; i < 10000; ++i)
+    {
+        const float v = (random.nextFloat() - 0.5f) * std::pow (10.0f, (float) random.nextInt ({ -40, 39 }));
+        auto b = StateFormat::write ("test", "", names, { v, v, v, v });
+        auto r = readBack (b);
+        ASSERT_TRUE (r.has_value());
+        ASSERT_EQ (bitsOf (r->values[0]), bitsOf (v)) << v;
+    }
 }
 
 TEST (StateFormat, BadDataIsIgnored)
