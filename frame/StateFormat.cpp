@@ -2,6 +2,8 @@
 
 #include "ParameterText.h"
 
+#include <unordered_map>
+
 namespace veltrane
 {
 namespace
@@ -148,14 +150,35 @@ std::optional<StateFormat::Restored> StateFormat::read (const void* data, int si
         || ! element->getTagName().equalsIgnoreCase (tag))
         return std::nullopt;
 
+    // Each attribute by name, the first of a repeated one as JUCE's own lookup finds it; one
+    // pass, where a lookup per name would walk them all again.
+    struct Hash
+    {
+        size_t operator() (const juce::String& s) const noexcept { return (size_t) s.hash(); }
+    };
+    std::unordered_map<juce::String, const juce::String*, Hash> attributes;
+    attributes.reserve ((size_t) element->getNumAttributes());
+    for (int i = 0; i < element->getNumAttributes(); ++i)
+        attributes.emplace (element->getAttributeName (i), &element->getAttributeValue (i));
+    auto attribute = [&] (const juce::String& name) -> const juce::String* {
+        const auto it = attributes.find (name);
+        return it == attributes.end() ? nullptr : it->second;
+    };
+
     Restored r;
-    r.presetName = element->getStringAttribute ("presetName");
+    if (const auto* preset = attribute ("presetName"))
+        r.presetName = *preset;
     r.values.reserve (names.size());
     for (const auto& name : names)
-        r.values.push_back (element->hasAttribute (name) ? (float) readNumber (element->getStringAttribute (name))
-                                                         : 0.0f);
+    {
+        const auto* value = attribute (name);
+        r.values.push_back (value != nullptr ? (float) readNumber (*value) : 0.0f);
+    }
     for (const auto& name : extraNames)
-        r.extras.push_back (element->getStringAttribute (name));
+    {
+        const auto* value = attribute (name);
+        r.extras.push_back (value != nullptr ? *value : juce::String());
+    }
     return r;
 }
 } // namespace veltrane

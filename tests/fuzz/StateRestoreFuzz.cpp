@@ -20,6 +20,15 @@ veltrane_fuzz::PluginSet& twins()
     static auto& set = *new veltrane_fuzz::PluginSet; // never destroyed, as above
     return set;
 }
+
+// Far outside 0..1, the plug-ins' own gain formulas give infinite levels, which stay in the
+// frames in flight; such states run in instances of their own, whose output is not judged,
+// so the judged ones never carry a previous input's infinities.
+veltrane_fuzz::PluginSet& outOfRange()
+{
+    static auto& set = *new veltrane_fuzz::PluginSet; // never destroyed, as above
+    return set;
+}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t size)
@@ -30,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
     const size_t which = data[0] % set.instances.size();
     auto& processor = *set.instances[which];
     auto& twin = *twins().instances[which];
-    // Each input from a fresh start: construction values and cleared signal paths.
+    // Each input from construction values; the signal paths hold only earlier in-range
+    // inputs' (finite) audio.
     set.reset (which);
     twins().reset (which);
     processor.setStateInformation (data + 1, (int) (size - 1));
@@ -40,30 +50,35 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
     processor.getStateInformation (restored);
     if (restored == set.initialStates[which])
         return 0;
-    processor.prepareToPlay (veltrane_fuzz::sampleRate, veltrane_fuzz::blockSize);
+    const bool inRange = veltrane_fuzz::parametersInRange (processor);
+    auto& runner = inRange ? processor : *outOfRange().instances[which];
+    if (! inRange)
+    {
+        outOfRange().reset (which);
+        runner.setStateInformation (data + 1, (int) (size - 1));
+    }
+    runner.prepareToPlay (veltrane_fuzz::sampleRate, veltrane_fuzz::blockSize);
 
-    juce::AudioBuffer<float> buffer (processor.getTotalNumInputChannels(), veltrane_fuzz::blockSize);
+    juce::AudioBuffer<float> buffer (runner.getTotalNumInputChannels(), veltrane_fuzz::blockSize);
     veltrane_fuzz::fillInput (buffer, 0);
     juce::MidiBuffer midi;
-    processor.processBlock (buffer, midi);
-    // Far out of range, the plug-ins' own gain formulas give infinite levels; they leave with
-    // the frames in flight (a processor test covers that), flushed below at construction values.
-    const bool inRange = veltrane_fuzz::parametersInRange (processor);
+    runner.processBlock (buffer, midi);
     if (inRange)
-        veltrane_fuzz::requireFinite (buffer, processor.getName().toRawUTF8());
+        veltrane_fuzz::requireFinite (buffer, runner.getName().toRawUTF8());
 
     juce::MemoryBlock saved, again;
-    processor.getStateInformation (saved);
+    runner.getStateInformation (saved);
     twin.setStateInformation (saved.getData(), (int) saved.getSize());
     twin.getStateInformation (again);
     if (saved != again)
     {
         std::fprintf (stderr, "%s: a saved state does not restore to itself\nsaved:   %.*s\nrestored: %.*s\n",
-                      processor.getName().toRawUTF8(), (int) saved.getSize(), (const char*) saved.getData(),
+                      runner.getName().toRawUTF8(), (int) saved.getSize(), (const char*) saved.getData(),
                       (int) again.getSize(), (const char*) again.getData());
         std::abort();
     }
-    if (! inRange)
+    // A value the processing set itself beyond the range would carry its levels over too.
+    if (inRange && ! veltrane_fuzz::parametersInRange (processor))
     {
         set.reset (which);
         for (int b = 0; b < 64; ++b)
