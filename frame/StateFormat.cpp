@@ -2,6 +2,7 @@
 
 #include "ParameterText.h"
 
+#include <cstring>
 #include <unordered_map>
 
 namespace veltrane
@@ -139,8 +140,13 @@ std::optional<StateFormat::Restored> StateFormat::read (const void* data, int si
     if (length == 0)
         return std::nullopt;
     const size_t available = (size_t) size - 8;
-    const size_t textBytes = std::min ((size_t) length, available);
-    const auto text = juce::String::fromUTF8 (reinterpret_cast<const char*> (bytes + 8), (int) textBytes);
+    // The text ends at its first zero byte, as a JUCE string does. Bytes that are not UTF-8
+    // would let JUCE's decoder step over the end of the text, so such a blob is refused whole.
+    const auto* textStart = reinterpret_cast<const char*> (bytes + 8);
+    const size_t textBytes = strnlen (textStart, std::min ((size_t) length, available));
+    if (! juce::CharPointer_UTF8::isValidString (textStart, (int) textBytes))
+        return std::nullopt;
+    const auto text = juce::String::fromUTF8 (textStart, (int) textBytes);
     // A complete element ends with '>'; a cut blob is refused whole rather than restored half.
     if (! text.trimEnd().endsWithChar ('>'))
         return std::nullopt;

@@ -128,10 +128,23 @@ TEST (StateFormat, BadDataIsIgnored)
         { "other tag", stateEnvelope (R"(<quorrel bands="0.3"/>)") },
         { "not xml", stateEnvelope ("garbage <<< >") },
         { "truncated xml", stateEnvelope (good.substr (0, 6)) },
+        // A lead byte claiming more bytes than follow: JUCE's decoder read past the text.
+        { "not UTF-8 (lead byte)", stateEnvelope ("<test bands=\"0.3\" a=\"\xff\xff\xff\"/>") },
+        { "not UTF-8 (lone continuation)", stateEnvelope ("<test bands=\"0.3\" a=\"\x80\"/>") },
+        { "not UTF-8 at the end", stateEnvelope ("<test bands=\"0.3\"/>\xf0") },
     };
     for (auto& c : cases)
         EXPECT_FALSE (readBack (c.data).has_value()) << c.what;
     EXPECT_FALSE (StateFormat::read (nullptr, 100, "test", names).has_value());
+}
+
+TEST (StateFormat, TextEndsAtItsFirstZeroByte)
+{
+    // What follows a zero byte is not read, whatever it holds.
+    auto r = readBack (stateEnvelope (std::string ("<test bands=\"0.25\"/>\0\xff\xfe garbage", 31)));
+    ASSERT_TRUE (r.has_value());
+    EXPECT_EQ (r->values[0], 0.25f);
+    EXPECT_FALSE (readBack (stateEnvelope (std::string ("<test bands=\"0.25\"\0/>", 21))).has_value());
 }
 
 TEST (StateFormat, LengthBeyondTheDataIsCutToTheData)
