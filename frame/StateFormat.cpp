@@ -41,8 +41,8 @@ void appendEscaped (std::string& out, const juce::String& text)
     long exponent (it sums the exponent's digits in an int, which overflows past nine
     digits). An exponent of seven or more significant digits is beyond double's range either
     way, so it is read as 999999 with its sign: infinity or zero, as the text means. Every
-    other text reads exactly as JUCE reads it. */
-double readNumber (const juce::String& text)
+    other text reads as JUCE reads it. */
+double readJuceNumber (const juce::String& text)
 {
     auto p = text.getCharPointer().findEndOfWhitespace();
     if (*p == '-' || *p == '+')
@@ -76,6 +76,14 @@ double readNumber (const juce::String& text)
         ++end;
     const auto before = juce::String (text.getCharPointer(), exponentStart);
     return (before + "999999" + juce::String (end)).getDoubleValue();
+}
+
+/** As above, except that a zero keeps the text's sign: JUCE reads "-0" as +0, so a negative
+    zero saved as "-0" would come back as another value. */
+double readNumber (const juce::String& text)
+{
+    const double v = readJuceNumber (text);
+    return v == 0.0 && *text.getCharPointer().findEndOfWhitespace() == '-' ? -0.0 : v;
 }
 } // namespace
 
