@@ -7,10 +7,16 @@
 #include <cstdlib>
 #include <cstring>
 
-#if ! defined(__SANITIZE_THREAD__) && ! defined(__SANITIZE_ADDRESS__)
+// Sanitizers bring their own allocator (GCC names them by macro, clang by feature).
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+ #define VELTRANE_COUNT_ALLOCATIONS 0
+#elif defined(__has_feature)
+ #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+  #define VELTRANE_COUNT_ALLOCATIONS 0
+ #endif
+#endif
+#ifndef VELTRANE_COUNT_ALLOCATIONS
  #define VELTRANE_COUNT_ALLOCATIONS 1
-#else
- #define VELTRANE_COUNT_ALLOCATIONS 0 // sanitizers bring their own allocator
 #endif
 
 namespace

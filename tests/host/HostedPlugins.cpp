@@ -43,7 +43,8 @@ std::vector<Bundle> findBundles()
         else
         {
             const juce::File artefacts =
-                juce::File (VELTRANE_BUILD_DIR).getChildFile ("plugins/" + name + "/" + name + "_artefacts/Release");
+                juce::File (VELTRANE_BUILD_DIR)
+                    .getChildFile ("plugins/" + name + "/" + name + "_artefacts/" VELTRANE_BUILD_CONFIG);
             vst3 = artefacts.getChildFile ("VST3/" + name + ".vst3");
             lv2 = artefacts.getChildFile ("LV2/" + name + ".lv2");
         }
