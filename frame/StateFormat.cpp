@@ -158,6 +158,11 @@ std::optional<StateFormat::Restored> StateFormat::read (const void* data, int si
     // A complete element ends with '>'; a cut blob is refused whole rather than restored half.
     if (! text.trimEnd().endsWithChar ('>'))
         return std::nullopt;
+    // JUCE's parser loops for ever on a processing instruction inside an element that text
+    // follows; a state holds none but the declaration its text may begin with.
+    const auto body = text.trimStart();
+    if (body.indexOf (body.startsWith ("<?") ? 2 : 0, "<?") >= 0)
+        return std::nullopt;
     juce::XmlDocument document (text);
     auto element = document.getDocumentElement();
     if (element == nullptr || document.getLastParseError().isNotEmpty()

@@ -138,6 +138,9 @@ TEST (StateFormat, BadDataIsIgnored)
         { "not UTF-8 (lead byte)", stateEnvelope ("<test bands=\"0.3\" a=\"\xff\xff\xff\"/>") },
         { "not UTF-8 (lone continuation)", stateEnvelope ("<test bands=\"0.3\" a=\"\x80\"/>") },
         { "not UTF-8 at the end", stateEnvelope ("<test bands=\"0.3\"/>\xf0") },
+        // JUCE's parser never returned from this one.
+        { "processing instruction in the element", stateEnvelope ("<test bands=\"0.3\"><?x?>text</test>") },
+        { "a second declaration", stateEnvelope ("<?xml version=\"1.0\"?><?xml?><test bands=\"0.3\"/>") },
     };
     for (auto& c : cases)
         EXPECT_FALSE (readBack (c.data).has_value()) << c.what;
