@@ -160,8 +160,14 @@ std::optional<StateFormat::Restored> StateFormat::read (const void* data, int si
         return std::nullopt;
     // JUCE's parser loops for ever on a processing instruction inside an element that text
     // follows; a state holds none but the declaration its text may begin with.
-    const auto body = text.trimStart();
-    if (body.indexOf (body.startsWith ("<?") ? 2 : 0, "<?") >= 0)
+    // (Counted in place: JUCE's string copies re-encode, and overran an overlong sequence.)
+    int bodyStart = 0;
+    auto body = text.getCharPointer();
+    for (; body.isWhitespace(); ++body)
+        ++bodyStart;
+    if (body[0] == '<' && body[1] == '?')
+        bodyStart += 2;
+    if (text.indexOf (bodyStart, "<?") >= 0)
         return std::nullopt;
     juce::XmlDocument document (text);
     auto element = document.getDocumentElement();
