@@ -80,6 +80,48 @@ double readJuceNumber (const juce::String& text)
 
 /** As above, except that a zero keeps the text's sign: JUCE reads "-0" as +0, so a negative
     zero saved as "-0" would come back as another value. */
+/** Whether every '&' of the text starts an escape of XML's own: a predefined name (amp, lt,
+    gt, quot, apos) or a character number, decimal or hex, each ending in ';'. JUCE's parser
+    reads any other entity's name as XML of its own, and an unfinished hex escape there
+    steps past the end of that name. Walked in place, without a copy. */
+bool escapesArePlain (juce::CharPointer_UTF8 p) noexcept
+{
+    static constexpr const char* names[] = { "amp;", "lt;", "gt;", "quot;", "apos;" };
+    for (; ! p.isEmpty(); ++p)
+    {
+        if (*p != '&')
+            continue;
+        ++p;
+        if (*p == '#')
+        {
+            ++p;
+            const bool hex = *p == 'x' || *p == 'X';
+            if (hex)
+                ++p;
+            int digits = 0;
+            for (; hex ? juce::CharacterFunctions::getHexDigitValue (*p) >= 0 : (*p >= '0' && *p <= '9'); ++p)
+                ++digits;
+            if (digits == 0 || *p != ';')
+                return false;
+            continue; // at the ';'
+        }
+        bool known = false;
+        for (const char* name : names)
+        {
+            const int length = (int) std::strlen (name);
+            if (p.compareIgnoreCaseUpTo (juce::CharPointer_ASCII (name), length) == 0)
+            {
+                p += length - 1; // at the ';'
+                known = true;
+                break;
+            }
+        }
+        if (! known)
+            return false;
+    }
+    return true;
+}
+
 double readNumber (const juce::String& text)
 {
     const double v = readJuceNumber (text);
@@ -168,6 +210,10 @@ std::optional<StateFormat::Restored> StateFormat::read (const void* data, int si
     if (body[0] == '<' && body[1] == '?')
         bodyStart += 2;
     if (text.indexOf (bodyStart, "<?") >= 0)
+        return std::nullopt;
+    // Any other entity would be an error of the parse (refused below) if the parser read it
+    // safely; it does not, so such a text is refused before it.
+    if (! escapesArePlain (text.getCharPointer()))
         return std::nullopt;
     juce::XmlDocument document (text);
     auto element = document.getDocumentElement();

@@ -141,10 +141,26 @@ TEST (StateFormat, BadDataIsIgnored)
         // JUCE's parser never returned from this one.
         { "processing instruction in the element", stateEnvelope ("<test bands=\"0.3\"><?x?>text</test>") },
         { "a second declaration", stateEnvelope ("<?xml version=\"1.0\"?><?xml?><test bands=\"0.3\"/>") },
+        // JUCE's parser reads an unknown entity's name as XML, and stepped past the end of
+        // this one at its unfinished hex escape.
+        { "unknown entity holding XML", stateEnvelope ("<test bands=\"0.3\">&<a>&#X;</test>") },
+        { "unknown entity", stateEnvelope ("<test bands=\"0.3\" a=\"&nbsp;\"/>") },
+        { "lone ampersand", stateEnvelope ("<test bands=\"0.3\" a=\"&\"/>") },
+        { "unfinished character number", stateEnvelope ("<test bands=\"0.3\" a=\"&#x;&#;\"/>") },
     };
     for (auto& c : cases)
         EXPECT_FALSE (readBack (c.data).has_value()) << c.what;
     EXPECT_FALSE (StateFormat::read (nullptr, 100, "test", names).has_value());
+}
+
+TEST (StateFormat, XmlEscapesAreRead)
+{
+    // Every escape XML defines, as other writers may use them, in any case JUCE accepts.
+    auto r = readBack (
+        stateEnvelope ("<test bands=\"0.25\" presetName=\"&amp;&lt;&gt;&quot;&apos;&#65;&#x42;&#X63;&AMP;\"/>"));
+    ASSERT_TRUE (r.has_value());
+    EXPECT_EQ (r->values[0], 0.25f);
+    EXPECT_EQ (r->presetName, "&<>\"'ABc&");
 }
 
 TEST (StateFormat, TextEndsAtItsFirstZeroByte)
