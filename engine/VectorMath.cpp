@@ -7,51 +7,6 @@
 
 namespace veltrane
 {
-
-#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__)) \
-    && ! defined(VELTRANE_SANITIZED) && ! defined(VELTRANE_PLAIN_LOOPS)
-
-// VectorMathLanes.cpp, once per width.
-void atan2Lanes4 (const float*, const float*, float*, int) noexcept;
-void atan2Lanes8 (const float*, const float*, float*, int) noexcept;
-void atan2Lanes16 (const float*, const float*, float*, int) noexcept;
-void sinCosLanes4 (const float*, float*, float*, int) noexcept;
-void sinCosLanes8 (const float*, float*, float*, int) noexcept;
-void sinCosLanes16 (const float*, float*, float*, int) noexcept;
-
-namespace
-{
-int widestLanes() noexcept
-{
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports ("avx512f"))
-        return 16;
-    if (__builtin_cpu_supports ("avx2") && __builtin_cpu_supports ("fma"))
-        return 8;
-    return 4;
-}
-} // namespace
-
-// Resolved by the loader, as the cloned loops are.
-extern "C"
-{
-    static decltype (&atan2Lanes4) veltraneResolveAtan2Span() noexcept
-    {
-        const int w = widestLanes();
-        return w == 16 ? atan2Lanes16 : w == 8 ? atan2Lanes8 : atan2Lanes4;
-    }
-    static decltype (&sinCosLanes4) veltraneResolveSinCosSpan() noexcept
-    {
-        const int w = widestLanes();
-        return w == 16 ? sinCosLanes16 : w == 8 ? sinCosLanes8 : sinCosLanes4;
-    }
-}
-
-__attribute__ ((ifunc ("veltraneResolveAtan2Span"))) void atan2Span (const float*, const float*, float*, int) noexcept;
-__attribute__ ((ifunc ("veltraneResolveSinCosSpan"))) void sinCosSpan (const float*, float*, float*, int) noexcept;
-
-#else
-
 namespace
 {
 /** The plain path: double evaluation rounded once (the library's for what the fast
@@ -79,11 +34,96 @@ void sinCosPlain (const float* angle, float* sinOut, float* cosOut, int count) n
 }
 } // namespace
 
+#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__)) \
+    && ! defined(VELTRANE_SANITIZED) && ! defined(VELTRANE_PLAIN_LOOPS)
+
+// VectorMathLanes.cpp, once per width.
+void atan2Lanes4 (const float*, const float*, float*, int) noexcept;
+void atan2Lanes8 (const float*, const float*, float*, int) noexcept;
+void atan2Lanes16 (const float*, const float*, float*, int) noexcept;
+void sinCosLanes4 (const float*, float*, float*, int) noexcept;
+void sinCosLanes8 (const float*, float*, float*, int) noexcept;
+void sinCosLanes16 (const float*, float*, float*, int) noexcept;
+
+namespace
+{
+int widestLanes() noexcept
+{
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports ("avx512f"))
+        return 16;
+    if (__builtin_cpu_supports ("avx2") && __builtin_cpu_supports ("fma"))
+        return 8;
+    return 4;
+}
+
+decltype (&atan2Lanes4) atan2At (int lanes) noexcept
+{
+    return lanes == 16 ? atan2Lanes16 : lanes == 8 ? atan2Lanes8 : lanes == 4 ? atan2Lanes4 : atan2Plain;
+}
+
+decltype (&sinCosLanes4) sinCosAt (int lanes) noexcept
+{
+    return lanes == 16 ? sinCosLanes16 : lanes == 8 ? sinCosLanes8 : lanes == 4 ? sinCosLanes4 : sinCosPlain;
+}
+} // namespace
+
+// Resolved by the loader, as the cloned loops are.
+extern "C"
+{
+    static decltype (&atan2Lanes4) veltraneResolveAtan2Span() noexcept { return atan2At (widestLanes()); }
+    static decltype (&sinCosLanes4) veltraneResolveSinCosSpan() noexcept { return sinCosAt (widestLanes()); }
+}
+
+__attribute__ ((ifunc ("veltraneResolveAtan2Span"))) void atan2Span (const float*, const float*, float*, int) noexcept;
+__attribute__ ((ifunc ("veltraneResolveSinCosSpan"))) void sinCosSpan (const float*, float*, float*, int) noexcept;
+
+bool vectorMathRuns (int lanes) noexcept
+{
+    return lanes == 1 || ((lanes == 4 || lanes == 8 || lanes == 16) && lanes <= widestLanes());
+}
+
+bool atan2SpanAt (int lanes, const float* y, const float* x, float* out, int count) noexcept
+{
+    if (! vectorMathRuns (lanes))
+        return false;
+    atan2At (lanes) (y, x, out, count);
+    return true;
+}
+
+bool sinCosSpanAt (int lanes, const float* angle, float* sinOut, float* cosOut, int count) noexcept
+{
+    if (! vectorMathRuns (lanes))
+        return false;
+    sinCosAt (lanes) (angle, sinOut, cosOut, count);
+    return true;
+}
+
+#else
+
 void atan2Span (const float* y, const float* x, float* out, int count) noexcept { atan2Plain (y, x, out, count); }
 
 void sinCosSpan (const float* angle, float* sinOut, float* cosOut, int count) noexcept
 {
     sinCosPlain (angle, sinOut, cosOut, count);
+}
+
+bool vectorMathRuns (int lanes) noexcept { return lanes == 1; }
+
+bool atan2SpanAt (int lanes, const float* y, const float* x, float* out, int count) noexcept
+{
+    if (lanes != 1)
+        return false;
+    atan2Plain (y, x, out, count);
+    return true;
+}
+
+bool sinCosSpanAt (int lanes, const float* angle, float* sinOut, float* cosOut, int count) noexcept
+{
+    if (lanes != 1)
+        return false;
+    sinCosPlain (angle, sinOut, cosOut, count);
+    return true;
 }
 
 #endif
