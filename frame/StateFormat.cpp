@@ -2,6 +2,8 @@
 
 #include "ParameterText.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <unordered_map>
 
@@ -81,12 +83,14 @@ double readJuceNumber (const juce::String& text)
 /** As above, except that a zero keeps the text's sign: JUCE reads "-0" as +0, so a negative
     zero saved as "-0" would come back as another value. */
 /** Whether every '&' of the text starts an escape of XML's own: a predefined name (amp, lt,
-    gt, quot, apos) or a character number, decimal or hex, each ending in ';'. JUCE's parser
+    gt, quot, apos) or the number of a character (not zero, not a surrogate, at most
+    0x10FFFF), decimal or hex, each ending in ';'. JUCE's parser
     reads any other entity's name as XML of its own, and an unfinished hex escape there
     steps past the end of that name. Walked in place, without a copy. */
 bool escapesArePlain (juce::CharPointer_UTF8 p) noexcept
 {
     static constexpr const char* names[] = { "amp;", "lt;", "gt;", "quot;", "apos;" };
+    constexpr std::uint32_t lastCharacter = 0x10ffff;
     for (; ! p.isEmpty(); ++p)
     {
         if (*p != '&')
@@ -99,9 +103,17 @@ bool escapesArePlain (juce::CharPointer_UTF8 p) noexcept
             if (hex)
                 ++p;
             int digits = 0;
+            std::uint32_t code = 0; // held at the first value past the last character
             for (; hex ? juce::CharacterFunctions::getHexDigitValue (*p) >= 0 : (*p >= '0' && *p <= '9'); ++p)
+            {
                 ++digits;
-            if (digits == 0 || *p != ';')
+                const auto digit = (std::uint32_t) (hex ? juce::CharacterFunctions::getHexDigitValue (*p) : *p - '0');
+                code = std::min<std::uint32_t> (code * (hex ? 16u : 10u) + digit, lastCharacter + 1);
+            }
+            // A character number must name a character: JUCE takes any number, and the text
+            // it then saves is not UTF-8.
+            const bool character = code >= 1 && code <= lastCharacter && (code < 0xd800 || code > 0xdfff);
+            if (digits == 0 || *p != ';' || ! character)
                 return false;
             continue; // at the ';'
         }

@@ -147,6 +147,11 @@ TEST (StateFormat, BadDataIsIgnored)
         { "unknown entity", stateEnvelope ("<test bands=\"0.3\" a=\"&nbsp;\"/>") },
         { "lone ampersand", stateEnvelope ("<test bands=\"0.3\" a=\"&\"/>") },
         { "unfinished character number", stateEnvelope ("<test bands=\"0.3\" a=\"&#x;&#;\"/>") },
+        // JUCE takes any number, and saved a text that is not UTF-8 for these.
+        { "no such character", stateEnvelope ("<test bands=\"0.3\" presetName=\"&#Xeeeeeee;\"/>") },
+        { "beyond the last character", stateEnvelope ("<test bands=\"0.3\" presetName=\"&#1114112;\"/>") },
+        { "a surrogate", stateEnvelope ("<test bands=\"0.3\" presetName=\"&#xd800;\"/>") },
+        { "character zero", stateEnvelope ("<test bands=\"0.3\" presetName=\"&#0;\"/>") },
     };
     for (auto& c : cases)
         EXPECT_FALSE (readBack (c.data).has_value()) << c.what;
@@ -156,11 +161,16 @@ TEST (StateFormat, BadDataIsIgnored)
 TEST (StateFormat, XmlEscapesAreRead)
 {
     // Every escape XML defines, as other writers may use them, in any case JUCE accepts.
-    auto r = readBack (
-        stateEnvelope ("<test bands=\"0.25\" presetName=\"&amp;&lt;&gt;&quot;&apos;&#65;&#x42;&#X63;&AMP;\"/>"));
+    auto r = readBack (stateEnvelope (
+        "<test bands=\"0.25\" presetName=\"&amp;&lt;&gt;&quot;&apos;&#65;&#x42;&#X63;&AMP;&#1;&#x10FFFF;\"/>"));
     ASSERT_TRUE (r.has_value());
     EXPECT_EQ (r->values[0], 0.25f);
-    EXPECT_EQ (r->presetName, "&<>\"'ABc&");
+    EXPECT_EQ (r->presetName,
+               juce::String ("&<>\"'ABc&") + juce::String::charToString (1) + juce::String::charToString (0x10ffff));
+    // and saved again, it reads back the same
+    auto again = readBack (StateFormat::write ("test", r->presetName, names, r->values));
+    ASSERT_TRUE (again.has_value());
+    EXPECT_EQ (again->presetName, r->presetName);
 }
 
 TEST (StateFormat, TextEndsAtItsFirstZeroByte)
