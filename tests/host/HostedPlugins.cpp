@@ -57,7 +57,7 @@ std::vector<Bundle> findBundles()
     return result;
 }
 
-std::unique_ptr<juce::AudioPluginInstance> load (const Bundle& bundle, double rate, int block, juce::String& error)
+std::unique_ptr<juce::PluginDescription> describe (const Bundle& bundle, juce::String& error)
 {
     auto& format = formatFor (bundle.format);
     juce::String identifier = bundle.location;
@@ -79,7 +79,20 @@ std::unique_ptr<juce::AudioPluginInstance> load (const Bundle& bundle, double ra
         error = "no plug-in found in " + identifier;
         return nullptr;
     }
-    return format.createInstanceFromDescription (*types[0], rate, block, error);
+    return std::make_unique<juce::PluginDescription> (*types[0]);
+}
+
+std::unique_ptr<juce::AudioPluginInstance> instantiate (const Bundle& bundle,
+                                                        const juce::PluginDescription& description, double rate,
+                                                        int block, juce::String& error)
+{
+    return formatFor (bundle.format).createInstanceFromDescription (description, rate, block, error);
+}
+
+std::unique_ptr<juce::AudioPluginInstance> load (const Bundle& bundle, double rate, int block, juce::String& error)
+{
+    const auto description = describe (bundle, error);
+    return description != nullptr ? instantiate (bundle, *description, rate, block, error) : nullptr;
 }
 
 std::unique_ptr<juce::AudioProcessor> createDirect (const std::string& plugin)

@@ -21,8 +21,18 @@ struct Bundle
     it, in the build's artefacts. */
 std::vector<Bundle> findBundles();
 
-/** Loads a bundle through JUCE's hosting at the given rate and block size; nullptr and a
+/** The host's description of a bundle's plug-in (what a host's scan finds); nullptr and a
     message on failure. */
+std::unique_ptr<juce::PluginDescription> describe (const Bundle& bundle, juce::String& error);
+
+/** A new instance from that description, prepared at the given rate and block size; nullptr
+    and a message on failure. */
+std::unique_ptr<juce::AudioPluginInstance> instantiate (const Bundle& bundle,
+                                                        const juce::PluginDescription& description, double rate,
+                                                        int block, juce::String& error);
+
+/** Loads a bundle through JUCE's hosting at the given rate and block size (describe, then
+    instantiate); nullptr and a message on failure. */
 std::unique_ptr<juce::AudioPluginInstance> load (const Bundle& bundle, double rate, int block, juce::String& error);
 
 /** The same plug-in linked directly, for comparison. */
