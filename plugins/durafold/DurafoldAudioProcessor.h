@@ -2,6 +2,7 @@
 
 #include "AppliedValue.h"
 #include "DurafoldVoice.h"
+#include "LargeBuffer.h"
 #include "ShortTimeTransform.h"
 #include "VeltraneProcessor.h"
 
@@ -83,7 +84,7 @@ public:
     // Audio-thread state, public for the renderers' tests.
     veltrane::ShortTimeTransform transform { false }; // the vocoder's size, hop N/8 and windows
     float sampleRate = 44100.0f;                      // Hz, 44100..192000
-    std::vector<float> history[2];                    // left, right: historySize samples each
+    veltrane::LargeVector<float> history[2];          // left, right: historySize samples each
     std::int64_t writeIndex = 0;                      // next history index to write, unmasked
     float voicePhase = 0.0f;                          // 0..voiceCount, one unit per voice period
     float phaseIncrement = 0.0f;                      // voice phase per sample (rate / sample rate)

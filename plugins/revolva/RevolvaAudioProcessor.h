@@ -2,6 +2,7 @@
 
 #include "AppliedValue.h"
 #include "BandTransfer.h"
+#include "LargeBuffer.h"
 #include "LayerFileTarget.h"
 #include "LayerLoader.h"
 #include "LoopLayer.h"
@@ -168,8 +169,8 @@ private:
     void recordLayers (const juce::AudioBuffer<float>& buffer, int n) noexcept;
     void layerSettings (int index) noexcept;
 
-    std::vector<float> pool; // 5 x 2 x layerLength floats: four layers and the staging pair
-    bool tempoKnown = false; // the first tempo is taken, not treated as a change
+    veltrane::LargeVector<float> pool; // 5 x 2 x layerLength floats: four layers and the staging pair
+    bool tempoKnown = false;           // the first tempo is taken, not treated as a change
     std::atomic<bool> stateRestored { false };
     // Who may touch the layers' buffers: the audio thread for a block, or the message
     // thread for an adoption while no blocks run. Neither ever waits for the other.
