@@ -82,6 +82,48 @@ double readJuceNumber (const juce::String& text)
 
 /** As above, except that a zero keeps the text's sign: JUCE reads "-0" as +0, so a negative
     zero saved as "-0" would come back as another value. */
+/** Whether the bytes are UTF-8 in its one valid form: no overlong sequence, no surrogate,
+    nothing beyond U+10FFFF, no sequence cut short. */
+bool isStrictUtf8 (const char* text, std::size_t size) noexcept
+{
+    const auto* b = reinterpret_cast<const unsigned char*> (text);
+    std::size_t i = 0;
+    while (i < size)
+    {
+        const unsigned char c = b[i];
+        if (c < 0x80)
+        {
+            ++i;
+            continue;
+        }
+        int length = 0;
+        unsigned char low = 0x80, high = 0xbf; // the range of the second byte
+        if (c >= 0xc2 && c <= 0xdf)
+            length = 2;
+        else if (c >= 0xe0 && c <= 0xef)
+        {
+            length = 3;
+            low = c == 0xe0 ? 0xa0 : 0x80;
+            high = c == 0xed ? 0x9f : 0xbf;
+        }
+        else if (c >= 0xf0 && c <= 0xf4)
+        {
+            length = 4;
+            low = c == 0xf0 ? 0x90 : 0x80;
+            high = c == 0xf4 ? 0x8f : 0xbf;
+        }
+        else
+            return false;
+        if (size - i < (std::size_t) length || b[i + 1] < low || b[i + 1] > high)
+            return false;
+        for (int k = 2; k < length; ++k)
+            if ((b[i + (std::size_t) k] & 0xc0) != 0x80)
+                return false;
+        i += (std::size_t) length;
+    }
+    return true;
+}
+
 /** Whether every '&' of the text starts an escape of XML's own: a predefined name (amp, lt,
     gt, quot, apos) or the number of a character (not zero, not a surrogate, at most
     0x10FFFF), decimal or hex, each ending in ';'. JUCE's parser
@@ -203,10 +245,12 @@ std::optional<StateFormat::Restored> StateFormat::read (const void* data, int si
         return std::nullopt;
     const size_t available = (size_t) size - 8;
     // The text ends at its first zero byte, as a JUCE string does. Bytes that are not UTF-8
-    // would let JUCE's decoder step over the end of the text, so such a blob is refused whole.
+    // would let JUCE's decoder step over the end of the text, and JUCE's copies re-encode the
+    // overlong forms its own check lets through, overrunning the copy; such a blob is refused
+    // whole.
     const auto* textStart = reinterpret_cast<const char*> (bytes + 8);
     const size_t textBytes = strnlen (textStart, std::min ((size_t) length, available));
-    if (! juce::CharPointer_UTF8::isValidString (textStart, (int) textBytes))
+    if (! isStrictUtf8 (textStart, textBytes))
         return std::nullopt;
     const auto text = juce::String::fromUTF8 (textStart, (int) textBytes);
     // A complete element ends with '>'; a cut blob is refused whole rather than restored half.

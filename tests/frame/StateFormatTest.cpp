@@ -138,6 +138,11 @@ TEST (StateFormat, BadDataIsIgnored)
         { "not UTF-8 (lead byte)", stateEnvelope ("<test bands=\"0.3\" a=\"\xff\xff\xff\"/>") },
         { "not UTF-8 (lone continuation)", stateEnvelope ("<test bands=\"0.3\" a=\"\x80\"/>") },
         { "not UTF-8 at the end", stateEnvelope ("<test bands=\"0.3\"/>\xf0") },
+        // JUCE's own check lets these through; its copies re-encoded them and overran.
+        { "overlong two-byte form", stateEnvelope ("<test bands=\"0.3\" a=\"\xc1\x81\"/>") },
+        { "overlong four-byte form", stateEnvelope ("<test bands=\"0.3\" a=\"\xf0\x81\x81\x81\"/>") },
+        { "a surrogate's bytes", stateEnvelope ("<test bands=\"0.3\" a=\"\xed\xa0\x80\"/>") },
+        { "beyond U+10FFFF", stateEnvelope ("<test bands=\"0.3\" a=\"\xf4\x90\x80\x80\"/>") },
         // JUCE's parser never returned from this one.
         { "processing instruction in the element", stateEnvelope ("<test bands=\"0.3\"><?x?>text</test>") },
         { "a second declaration", stateEnvelope ("<?xml version=\"1.0\"?><?xml?><test bands=\"0.3\"/>") },
