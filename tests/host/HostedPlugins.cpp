@@ -170,4 +170,12 @@ void pumpMessages (int milliseconds)
         if (! juce::dispatchNextMessageOnSystemQueue (true))
             juce::Thread::sleep (1);
 }
+
+void drainMessages (int limitMilliseconds)
+{
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) limitMilliseconds;
+    while (juce::Time::getMillisecondCounter() < end && juce::dispatchNextMessageOnSystemQueue (true))
+    {
+    }
+}
 } // namespace veltrane::testing

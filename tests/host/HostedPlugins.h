@@ -59,4 +59,10 @@ namespace veltrane::testing
 {
 /** Runs the message loop for about the given time, as a host's message thread would. */
 void pumpMessages (int milliseconds);
+
+/** Dispatches what is pending, until nothing is (at most limitMilliseconds). A hosted
+    editor must outlive what its window's events queued for it: JUCE 7.0.5's embedding
+    component posts callbacks that hold a plain pointer to itself, and one dispatched after
+    the editor is gone touches freed memory. */
+void drainMessages (int limitMilliseconds);
 } // namespace veltrane::testing
