@@ -1,6 +1,7 @@
 #include "QuorrelAudioProcessor.h"
 
 #include "PhaseMath.h"
+#include "PhaseRebuildKernel.h"
 #include "QuorrelAudioProcessorEditor.h"
 #include "QuorrelParameters.h"
 #include "TransformSize.h"
@@ -12,6 +13,7 @@ QuorrelAudioProcessor::QuorrelAudioProcessor()
       spect (2, false)
 {
     scrambleTable.resize (maxBins);
+    rebuildScratch.assign (2 * maxBins, 0.0f);
     for (int k = 0; k < maxBins; ++k)
         scrambleTable[(size_t) k] = k;
     for (int c = 0; c < 2; ++c)
@@ -139,31 +141,17 @@ void QuorrelAudioProcessor::processChannel (int c, int bins, int shift) noexcept
             in[2 * i + 1] = in[2 * src + 1];
         }
 
-    const float noise = snapshot[phasenoiseParam];
-    const float offset = (0.5f - snapshot[phaseshiftParam]) * twoPi;
-    const float keep = 1.0f - snapshot[phasenullParam];
-    int o = shift % bins;
-    if (o < 0)
-        o += bins;
-    for (int i = 0; i < bins; ++i)
-    {
-        const float phi = in[2 * i + 1];
-        const float d = phi - measured[i];
-        measured[i] = phi;
-        const float r = (float) ((double) draw() * (1.0 / 2147483648.0) - 1.0);
-        float delta = r * noise * twoPi + (offset + keep * d);
-        delta = veltrane::wrapPhase (delta, pi, twoPi);
-        float acc = accumulated[i] + delta;
-        // The running phase is never wrapped in the rebuild itself; keep it small enough
-        // that float resolution does not erode it over hours of playing.
-        if (std::fabs (acc) > 4096.0f)
-            acc = std::remainder (acc, twoPi);
-        accumulated[i] = acc;
-        out[2 * o] = in[2 * i];
-        out[2 * o + 1] = acc;
-        if (++o == bins)
-            o = 0;
-    }
+    quorrel::RebuildSettings settings;
+    settings.noise = snapshot[phasenoiseParam];
+    settings.offset = (0.5f - snapshot[phaseshiftParam]) * twoPi;
+    settings.keep = 1.0f - snapshot[phasenullParam];
+    settings.pi = pi;
+    settings.twoPi = twoPi;
+    int rotation = shift % bins;
+    if (rotation < 0)
+        rotation += bins;
+    quorrel::rebuildPhases (in, out, measured, accumulated, bins, rotation, randomState, settings,
+                            rebuildScratch.data());
     // The Nyquist pair carries nothing, also after the size shrank from a larger one.
     out[2 * bins] = 0.0f;
     out[2 * bins + 1] = 0.0f;

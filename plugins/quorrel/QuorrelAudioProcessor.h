@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppliedValue.h"
+#include "PhaseRebuildKernel.h"
 #include "Spect.h"
 #include "VeltraneProcessor.h"
 
@@ -48,7 +49,7 @@ public:
     /** One step of the generator shared by the permutation and the phase noise. */
     float draw() noexcept
     {
-        randomState = randomState * 196314165u + 907633515u;
+        randomState = randomState * quorrel::randomMultiplier + quorrel::randomIncrement;
         return (float) randomState;
     }
 
@@ -62,6 +63,7 @@ public:
     std::uint32_t randomState = 0x5eed1234u;
     std::vector<float> polarIn[2], polarOut[2];               // (magnitude, phase) pairs, N + 2 used
     std::vector<float> measuredPhase[2], accumulatedPhase[2]; // radians, B used
+    std::vector<float> rebuildScratch;                        // the rebuild's work space, 2 x maxBins
 
 private:
     void resetPhases (int bins) noexcept;
