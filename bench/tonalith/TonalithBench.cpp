@@ -29,12 +29,13 @@ std::vector<float> testSignal()
 }
 
 /** Stereo blocks of 512 samples at 48 kHz; reports seconds of audio per CPU second. */
-void runProcessor (benchmark::State& state, float outputMode, float bands)
+void runProcessor (benchmark::State& state, float outputMode, float bands, float semitones = 0.0f)
 {
     TonalithAudioProcessor p;
     p.prepareToPlay (sampleRate, blockSize);
     p.setParameter (TonalithAudioProcessor::outputModeParam, outputMode);
     p.setParameter (TonalithAudioProcessor::bandsParam, bands);
+    p.setScaledParameter (TonalithAudioProcessor::pitchshiftParam, semitones);
     const auto signal = testSignal();
     juce::AudioBuffer<float> buffer (2, blockSize);
     juce::MidiBuffer midi;
@@ -65,11 +66,15 @@ void fftModeAtConstructionValues (benchmark::State& state) { runProcessor (state
 void sineBankAtConstructionValues (benchmark::State& state) { runProcessor (state, 1.0f, 0.5f); }
 void sineBankAt8192Bands (benchmark::State& state) { runProcessor (state, 1.0f, 1.0f); }
 void fftModeAt8192Bands (benchmark::State& state) { runProcessor (state, 0.0f, 1.0f); }
+void fftModeUpSevenSemitones (benchmark::State& state) { runProcessor (state, 0.0f, 0.5f, 7.0f); }
+void sineBankUpSevenSemitones (benchmark::State& state) { runProcessor (state, 1.0f, 0.5f, 7.0f); }
 } // namespace
 
 BENCHMARK (fftModeAtConstructionValues);
 BENCHMARK (sineBankAtConstructionValues);
 BENCHMARK (sineBankAt8192Bands)->MinTime (2.0);
 BENCHMARK (fftModeAt8192Bands);
+BENCHMARK (fftModeUpSevenSemitones);
+BENCHMARK (sineBankUpSevenSemitones);
 
 BENCHMARK_MAIN();

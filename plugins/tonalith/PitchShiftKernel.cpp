@@ -3,14 +3,63 @@
 #include "PhaseMath.h"
 #include "PolarConversion.h"
 #include "ScaleSieve.h"
+#include "VectorClones.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tonalith
 {
+namespace
+{
+/** The wrap of a phase difference into -pi..pi, step by step as the general wrap takes them;
+    for |x| <= 6 pi neither of its loops turns more than three times, so this is its value. */
+VELTRANE_INLINE_IN_CLONES float wrapThrice (float x, float pi, float twoPi) noexcept
+{
+    x = x > pi ? x - twoPi : x;
+    x = x > pi ? x - twoPi : x;
+    x = x > pi ? x - twoPi : x;
+    x = x < -pi ? x + twoPi : x;
+    x = x < -pi ? x + twoPi : x;
+    return x < -pi ? x + twoPi : x;
+}
+
+/** Each bin's instantaneous frequency times the ratio, into the phase slot of its pair; the
+    phase difference goes to difference. Returns non-zero when some difference lies beyond
+    6 pi or is not a number, which the general wrap must take. */
+VELTRANE_VECTOR_CLONES int shiftedFrequencies (float* polar, float* lastPhase, float* difference, int h, float inverseN,
+                                               float inverseHopTwoPi, float ratio, float pi, float twoPi) noexcept
+{
+    const float sixPi = 6.0f * pi;
+    int unusual = 0;
+    for (int k = 0; k < h; ++k)
+    {
+        const float phase = polar[2 * k + 1];
+        const float d = lastPhase[k] - phase;
+        unusual |= (int) ! (std::fabs (d) <= sixPi);
+        difference[k] = d;
+        lastPhase[k] = phase;
+        polar[2 * k + 1] = ((float) k * inverseN + wrapThrice (d, pi, twoPi) * inverseHopTwoPi) * ratio;
+    }
+    return unusual;
+}
+
+/** The output pairs of bins 0..h-1 (an empty bin has phase 0). */
+VELTRANE_VECTOR_CLONES void outputPairs (const float* magnitude, const float* phase, float* pairs, int h) noexcept
+{
+    for (int i = 0; i < h; ++i)
+    {
+        const float m = magnitude[i];
+        pairs[2 * i] = m;
+        pairs[2 * i + 1] = m != 0.0f ? phase[i] : 0.0f;
+    }
+}
+} // namespace
+
 PitchShiftKernel::PitchShiftKernel()
     : outMagnitude ((size_t) maxBins + 1, 0.0f),
-      outPhase ((size_t) maxBins + 1, 0.0f)
+      outPhase ((size_t) maxBins + 1, 0.0f),
+      difference ((size_t) maxBins, 0.0f)
 {
 }
 
@@ -35,17 +84,22 @@ void PitchShiftKernel::process (float* out, float* polar, float* shiftedPolar, f
     const float inverseN = 1.0f / (float) n;
     const float hopTwoPi = (float) s.hop * twoPi;
     const float inverseHopTwoPi = 1.0f / hopTwoPi;
-    const ScaleSieve* sieve = s.sieve;
-    for (int k = 0; k < h; ++k)
-    {
-        const float phase = polar[2 * k + 1];
-        const float d = veltrane::wrapPhase (lastPhase[k] - phase, pi, twoPi);
-        lastPhase[k] = phase;
-        float f = ((float) k * inverseN + d * inverseHopTwoPi) * ratio;
-        if (sieve != nullptr && ! sieve->apply (f, 1.0f))
-            polar[2 * k] = 0.0f;
-        polar[2 * k + 1] = f;
-    }
+    if (shiftedFrequencies (polar, lastPhase, difference.data(), h, inverseN, inverseHopTwoPi, ratio, pi, twoPi) != 0)
+        for (int k = 0; k < h; ++k)
+        {
+            const float d = difference[(size_t) k];
+            if (! (std::fabs (d) <= 6.0f * pi))
+                polar[2 * k + 1] =
+                    ((float) k * inverseN + veltrane::wrapPhase (d, pi, twoPi) * inverseHopTwoPi) * ratio;
+        }
+    if (const ScaleSieve* sieve = s.sieve)
+        for (int k = 0; k < h; ++k)
+        {
+            float f = polar[2 * k + 1];
+            if (! sieve->apply (f, 1.0f))
+                polar[2 * k] = 0.0f;
+            polar[2 * k + 1] = f;
+        }
 
     transfer.setFloor (s.threshold);
     transfer.assignTargets (polar + 1, 2, count, n, hopTwoPi, veltrane::BandTransfer::BelowBinZero::landsInBinZero);
@@ -53,12 +107,7 @@ void PitchShiftKernel::process (float* out, float* polar, float* shiftedPolar, f
 
     // The frame's output pairs (an empty bin has phase 0), and their halfcomplex form; no
     // target reaches bin N/2, so its element is always 0.
-    for (int i = 0; i < h; ++i)
-    {
-        const float m = outMagnitude[(size_t) i];
-        shiftedPolar[2 * i] = m;
-        shiftedPolar[2 * i + 1] = m != 0.0f ? outPhase[(size_t) i] : 0.0f;
-    }
+    outputPairs (outMagnitude.data(), outPhase.data(), shiftedPolar, h);
     veltrane::fromPolarPlanes (outMagnitude.data(), outPhase.data(), n, out);
 }
 } // namespace tonalith

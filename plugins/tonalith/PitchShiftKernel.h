@@ -27,5 +27,6 @@ public:
 private:
     veltrane::BandTransfer transfer;
     std::vector<float> outMagnitude, outPhase; // planes of the output bins 0..N/2
+    std::vector<float> difference;             // per source bin: its phase difference, radians
 };
 } // namespace tonalith

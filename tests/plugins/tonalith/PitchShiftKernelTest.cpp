@@ -1,3 +1,4 @@
+#include "PhaseMath.h"
 #include "TonalithTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -171,6 +172,40 @@ TEST_F (KernelFixture, OnePassBandOrderEqualsTheBandPasses)
         }
         ASSERT_NE (lastBefore, p.lastPhase[0]);
     }
+}
+
+TEST_F (KernelFixture, FrequenciesFollowTheWrappedPhaseAdvanceBinByBin)
+{
+    // Every bin's shifted frequency is (k / N + wrap(last - phase) / (hop 2 pi)) x ratio,
+    // evaluated as written, also where a damaged memory holds a huge or non-finite phase.
+    std::mt19937 rng (5);
+    std::uniform_real_distribution<float> angle (-3.14f, 3.14f), magnitude (0.0f, 0.5f);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (float ratio : { 1.0f, 0.37f, 1.4983f, 4.0f })
+        for (int frame = 0; frame < 3; ++frame)
+        {
+            for (int k = 0; k <= h; ++k)
+                setBin (in, n, k, magnitude (rng), angle (rng));
+            if (frame == 1)
+            {
+                p.lastPhase[0][3] = 1.0e6f;
+                p.lastPhase[0][4] = nan;
+                p.lastPhase[0][5] = -std::numeric_limits<float>::infinity();
+                p.lastPhase[0][6] = 20.0f;
+            }
+            p.pitchRatio = ratio;
+            const std::vector<float> lastBefore = p.lastPhase[0];
+            shift();
+            const float inverseN = 1.0f / (float) n;
+            const float inverseHopTwoPi = 1.0f / ((float) p.hop * p.twoPi);
+            for (int k = 0; k < h; ++k)
+            {
+                const float d =
+                    veltrane::wrapPhase (lastBefore[(size_t) k] - p.lastPhase[0][(size_t) k], p.pi, p.twoPi);
+                const float expected = ((float) k * inverseN + d * inverseHopTwoPi) * ratio;
+                ASSERT_EQ (p.polar[0][(size_t) (2 * k + 1)], expected) << "ratio " << ratio << " bin " << k;
+            }
+        }
 }
 
 TEST_F (KernelFixture, NegativeFrequencyLandsInBinZero)
