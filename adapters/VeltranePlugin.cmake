@@ -62,6 +62,8 @@ function(veltrane_add_plugin name)
   # Debian's JUCE ignores LV2URI for the wrapper, so the URI is also defined directly.
   target_compile_definitions(${name} PUBLIC
     JucePlugin_LV2URI="${VELTRANE_LV2_URI_BASE}/${name}")
+  # An LV2 host unloads the library with its last instance; it stays (see the source).
+  target_sources(${name}_LV2 PRIVATE ${VELTRANE_ADAPTERS_DIR}/LibraryStaysLoaded.cpp)
   # The standalone program's application: JACK when a server runs (see StandaloneApp.cpp).
   target_sources(${name}_Standalone PRIVATE ${VELTRANE_ADAPTERS_DIR}/StandaloneApp.cpp)
   target_compile_definitions(${name}_Standalone PRIVATE JUCE_USE_CUSTOM_PLUGIN_STANDALONE_APP=1)

@@ -143,6 +143,28 @@ TEST_P (HostValidation, InstantiatesRepeatedlyAndOpensItsEditor)
     }
 }
 
+TEST_P (HostValidation, LibraryStaysLoadedAfterItsLastInstance)
+{
+    // An LV2 host unloads the library with the last instance; the next instance would load
+    // it again and plan every transform anew.
+    if (GetParam().format != "LV2")
+        GTEST_SKIP() << "VST3 hosts keep a module loaded themselves";
+    const std::string library = "/lib" + GetParam().plugin + ".so";
+    auto mapped = [&library] {
+        return juce::File ("/proc/self/maps").loadFileAsString().contains (juce::String (library));
+    };
+    {
+        auto p = load();
+        ASSERT_NE (p, nullptr);
+        EXPECT_TRUE (mapped());
+    }
+    EXPECT_TRUE (mapped()) << library << " was unloaded with its last instance";
+    auto again = load();
+    ASSERT_NE (again, nullptr);
+    juce::Random random (3);
+    EXPECT_TRUE (process (*again, 2, 512, 4096, Signal::noise, 48000.0, random));
+}
+
 TEST_P (HostValidation, EveryRateBlockSizeLayoutAndSignalGivesFiniteOutput)
 {
     auto p = load();
