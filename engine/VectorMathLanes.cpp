@@ -2,6 +2,9 @@
 // 16, with the instruction set that width needs); VectorMath.cpp picks one at load time.
 // The functions are SLEEF's single-precision ones with a 1.0 ulp bound.
 
+#include "PhaseMath.h"
+
+#include <cmath>
 #include <immintrin.h>
 #include <sleef.h>
 
@@ -35,6 +38,36 @@ inline Sleef___m128_2 sinCosLanes (Lanes a) noexcept { return Sleef_sincosf4_u10
  #error "VELTRANE_LANES must be 4, 8 or 16"
 #endif
 constexpr int width = VELTRANE_LANES;
+
+// SLEEF's sincos reduces an argument of 125 or more by its exact, slow method for the whole
+// vector, and the phase vocoders' running phases stay out there for long stretches. Such a
+// vector takes the double-evaluated formula instead (one rounding of a double result, so
+// within the same bound), and the library beyond that formula's range.
+constexpr float fastReductionLimit = 125.0f;
+
+inline bool allWithinFastReduction (const float* angle) noexcept
+{
+    bool within = true;
+    for (int j = 0; j < width; ++j)
+        within &= std::fabs (angle[j]) < fastReductionLimit;
+    return within;
+}
+
+void sinCosWide (const float* angle, float* sinOut, float* cosOut) noexcept
+{
+    bool inRange = true;
+    for (int j = 0; j < width; ++j)
+        inRange &= std::fabs (angle[j]) <= sinCosRoundedLimit;
+    if (inRange)
+    {
+        for (int j = 0; j < width; ++j)
+            sinCosRounded (angle[j], sinOut[j], cosOut[j]);
+        return;
+    }
+    const auto r = sinCosLanes (load (angle));
+    store (sinOut, r.x);
+    store (cosOut, r.y);
+}
 } // namespace
 
 void VELTRANE_LANE_NAME (atan2Lanes) (const float* y, const float* x, float* out, int count) noexcept
@@ -61,6 +94,11 @@ void VELTRANE_LANE_NAME (sinCosLanes) (const float* angle, float* sinOut, float*
     int i = 0;
     for (; i + width <= count; i += width)
     {
+        if (! allWithinFastReduction (angle + i))
+        {
+            sinCosWide (angle + i, sinOut + i, cosOut + i);
+            continue;
+        }
         const auto r = sinCosLanes (load (angle + i));
         store (sinOut + i, r.x);
         store (cosOut + i, r.y);
@@ -70,9 +108,14 @@ void VELTRANE_LANE_NAME (sinCosLanes) (const float* angle, float* sinOut, float*
     float ta[width] {}, ts[width], tc[width];
     for (int j = 0; i + j < count; ++j)
         ta[j] = angle[i + j];
-    const auto r = sinCosLanes (load (ta));
-    store (ts, r.x);
-    store (tc, r.y);
+    if (allWithinFastReduction (ta))
+    {
+        const auto r = sinCosLanes (load (ta));
+        store (ts, r.x);
+        store (tc, r.y);
+    }
+    else
+        sinCosWide (ta, ts, tc);
     for (int j = 0; i + j < count; ++j)
     {
         sinOut[i + j] = ts[j];
