@@ -581,7 +581,9 @@ TEST (RevolvaLoading, ChosenAndClearedLayersArriveWhileTheHostIsNotProcessing)
         const auto lastBlock = std::chrono::steady_clock::now();
         std::this_thread::sleep_for (std::chrono::milliseconds (2));
         if (r.p->adoptLoadedLayerIfIdle())
+        {
             EXPECT_GE (std::chrono::steady_clock::now() - lastBlock, std::chrono::milliseconds (100));
+        }
     }
     EXPECT_EQ (r.p->layers[1].leftBuffer[7], frameValue (7));
 }
