@@ -22,18 +22,32 @@ inline Lanes load (const float* p) noexcept { return _mm512_loadu_ps (p); }
 inline void store (float* p, Lanes v) noexcept { _mm512_storeu_ps (p, v); }
 inline Lanes atan2Lanes (Lanes y, Lanes x) noexcept { return Sleef_atan2f16_u10avx512f (y, x); }
 inline Sleef___m512_2 sinCosLanes (Lanes a) noexcept { return Sleef_sincosf16_u10avx512f (a); }
+inline bool allBelow (Lanes a, float limit) noexcept
+{
+    return _mm512_cmp_ps_mask (_mm512_abs_ps (a), _mm512_set1_ps (limit), _CMP_LT_OQ) == 0xffff;
+}
 #elif VELTRANE_LANES == 8
 using Lanes = __m256;
 inline Lanes load (const float* p) noexcept { return _mm256_loadu_ps (p); }
 inline void store (float* p, Lanes v) noexcept { _mm256_storeu_ps (p, v); }
 inline Lanes atan2Lanes (Lanes y, Lanes x) noexcept { return Sleef_atan2f8_u10avx2 (y, x); }
 inline Sleef___m256_2 sinCosLanes (Lanes a) noexcept { return Sleef_sincosf8_u10avx2 (a); }
+inline bool allBelow (Lanes a, float limit) noexcept
+{
+    const Lanes magnitude = _mm256_andnot_ps (_mm256_set1_ps (-0.0f), a);
+    return _mm256_movemask_ps (_mm256_cmp_ps (magnitude, _mm256_set1_ps (limit), _CMP_LT_OQ)) == 0xff;
+}
 #elif VELTRANE_LANES == 4
 using Lanes = __m128;
 inline Lanes load (const float* p) noexcept { return _mm_loadu_ps (p); }
 inline void store (float* p, Lanes v) noexcept { _mm_storeu_ps (p, v); }
 inline Lanes atan2Lanes (Lanes y, Lanes x) noexcept { return Sleef_atan2f4_u10sse2 (y, x); }
 inline Sleef___m128_2 sinCosLanes (Lanes a) noexcept { return Sleef_sincosf4_u10sse2 (a); }
+inline bool allBelow (Lanes a, float limit) noexcept
+{
+    const Lanes magnitude = _mm_andnot_ps (_mm_set1_ps (-0.0f), a);
+    return _mm_movemask_ps (_mm_cmplt_ps (magnitude, _mm_set1_ps (limit))) == 0xf;
+}
 #else
  #error "VELTRANE_LANES must be 4, 8 or 16"
 #endif
@@ -44,14 +58,6 @@ constexpr int width = VELTRANE_LANES;
 // vector takes the double-evaluated formula instead (one rounding of a double result, so
 // within the same bound), and the library beyond that formula's range.
 constexpr float fastReductionLimit = 125.0f;
-
-inline bool allWithinFastReduction (const float* angle) noexcept
-{
-    bool within = true;
-    for (int j = 0; j < width; ++j)
-        within &= std::fabs (angle[j]) < fastReductionLimit;
-    return within;
-}
 
 void sinCosWide (const float* angle, float* sinOut, float* cosOut) noexcept
 {
@@ -94,12 +100,13 @@ void VELTRANE_LANE_NAME (sinCosLanes) (const float* angle, float* sinOut, float*
     int i = 0;
     for (; i + width <= count; i += width)
     {
-        if (! allWithinFastReduction (angle + i))
+        const Lanes a = load (angle + i);
+        if (! allBelow (a, fastReductionLimit))
         {
             sinCosWide (angle + i, sinOut + i, cosOut + i);
             continue;
         }
-        const auto r = sinCosLanes (load (angle + i));
+        const auto r = sinCosLanes (a);
         store (sinOut + i, r.x);
         store (cosOut + i, r.y);
     }
@@ -108,7 +115,7 @@ void VELTRANE_LANE_NAME (sinCosLanes) (const float* angle, float* sinOut, float*
     float ta[width] {}, ts[width], tc[width];
     for (int j = 0; i + j < count; ++j)
         ta[j] = angle[i + j];
-    if (allWithinFastReduction (ta))
+    if (allBelow (load (ta), fastReductionLimit))
     {
         const auto r = sinCosLanes (load (ta));
         store (ts, r.x);
