@@ -23,6 +23,19 @@ inline float wrapPhase (float d, float pi, float twoPi) noexcept
     return d;
 }
 
+/** wrapPhase for |d| <= 6 pi without branches, so loops over bins vectorise: one turn at a
+    time as wrapPhase takes them, and for such d neither of its loops turns more than three
+    times. Callers take wrapPhase for the rest (and for values that are not finite). */
+VELTRANE_INLINE_IN_CLONES float wrapPhaseThrice (float d, float pi, float twoPi) noexcept
+{
+    d = d > pi ? d - twoPi : d;
+    d = d > pi ? d - twoPi : d;
+    d = d > pi ? d - twoPi : d;
+    d = d < -pi ? d + twoPi : d;
+    d = d < -pi ? d + twoPi : d;
+    return d < -pi ? d + twoPi : d;
+}
+
 /** atan2(y, x) of floats, evaluated in double and rounded once to float, so it agrees with
     a correctly rounded atan2f (a float atan2 call per bin costs more than the transforms).
     Branch-free, so loops over bins vectorise. Signed zeros follow atan2; results for

@@ -71,18 +71,6 @@ VELTRANE_VECTOR_CLONES void drawNoise (std::uint32_t state, int count, float* r)
         r[i + j] = noiseOf (lane[j]);
 }
 
-/** The wrap of a phase advance into -pi..pi, step by step as the general wrap takes them;
-    for |x| <= 6 pi neither of its loops turns more than three times, so this is its value. */
-VELTRANE_INLINE_IN_CLONES float wrapThrice (float x, float pi, float twoPi) noexcept
-{
-    x = x > pi ? x - twoPi : x;
-    x = x > pi ? x - twoPi : x;
-    x = x > pi ? x - twoPi : x;
-    x = x < -pi ? x + twoPi : x;
-    x = x < -pi ? x + twoPi : x;
-    return x < -pi ? x + twoPi : x;
-}
-
 // The running phase is never wrapped in the rebuild itself; it is brought back by whole
 // turns beyond this, so that float resolution does not erode it over hours of playing.
 constexpr float runningLimit = 4096.0f;
@@ -113,7 +101,7 @@ VELTRANE_VECTOR_CLONES int advance (const float* polar, float* measured, float* 
         measured[i] = phi;
         const float a = delta[i] * s.noise * twoPi + (s.offset + s.keep * d);
         const float before = accumulated[i];
-        const float acc = before + wrapThrice (a, pi, twoPi);
+        const float acc = before + veltrane::wrapPhaseThrice (a, pi, twoPi);
         const bool slow = ! (std::fabs (a) <= sixPi) || std::fabs (acc) > runningLimit;
         unusual |= (int) slow;
         delta[i] = a;

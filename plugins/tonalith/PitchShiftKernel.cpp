@@ -12,18 +12,6 @@ namespace tonalith
 {
 namespace
 {
-/** The wrap of a phase difference into -pi..pi, step by step as the general wrap takes them;
-    for |x| <= 6 pi neither of its loops turns more than three times, so this is its value. */
-VELTRANE_INLINE_IN_CLONES float wrapThrice (float x, float pi, float twoPi) noexcept
-{
-    x = x > pi ? x - twoPi : x;
-    x = x > pi ? x - twoPi : x;
-    x = x > pi ? x - twoPi : x;
-    x = x < -pi ? x + twoPi : x;
-    x = x < -pi ? x + twoPi : x;
-    return x < -pi ? x + twoPi : x;
-}
-
 /** Each bin's instantaneous frequency times the ratio, into the phase slot of its pair; the
     phase difference goes to difference. Returns non-zero when some difference lies beyond
     6 pi or is not a number, which the general wrap must take. */
@@ -39,7 +27,7 @@ VELTRANE_VECTOR_CLONES int shiftedFrequencies (float* polar, float* lastPhase, f
         unusual |= (int) ! (std::fabs (d) <= sixPi);
         difference[k] = d;
         lastPhase[k] = phase;
-        polar[2 * k + 1] = ((float) k * inverseN + wrapThrice (d, pi, twoPi) * inverseHopTwoPi) * ratio;
+        polar[2 * k + 1] = ((float) k * inverseN + veltrane::wrapPhaseThrice (d, pi, twoPi) * inverseHopTwoPi) * ratio;
     }
     return unusual;
 }

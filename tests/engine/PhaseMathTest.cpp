@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <random>
+#include <vector>
 
 TEST (PhaseMath, ArcTangentIsCorrectlyRounded)
 {
@@ -56,4 +57,33 @@ TEST (PhaseMath, WrapTakesWholeTurnsAndSurvivesAnyValue)
     // Huge values are reduced first, so the loops end at once.
     const float w = veltrane::wrapPhase (1.0e30f, pi, twoPi);
     EXPECT_LE (std::fabs (w), pi);
+}
+
+TEST (PhaseMath, BranchFreeWrapEqualsTheWrapUpToSixPi)
+{
+    // Every float near each multiple of pi up to 6 pi, and random values between them.
+    const float pi = 4.0f * std::atan (1.0f), twoPi = 8.0f * std::atan (1.0f);
+    std::vector<float> values;
+    for (int k = -6; k <= 6; ++k)
+    {
+        float up = (float) k * pi, down = up;
+        for (int j = 0; j < 64; ++j)
+        {
+            values.push_back (up);
+            values.push_back (down);
+            up = std::nextafter (up, 100.0f);
+            down = std::nextafter (down, -100.0f);
+        }
+    }
+    std::mt19937 rng (4);
+    std::uniform_real_distribution<float> dist (-6.0f * pi, 6.0f * pi);
+    for (int i = 0; i < 1000000; ++i)
+        values.push_back (dist (rng));
+    for (float d : values)
+    {
+        if (std::fabs (d) <= 6.0f * pi)
+        {
+            ASSERT_EQ (veltrane::wrapPhaseThrice (d, pi, twoPi), veltrane::wrapPhase (d, pi, twoPi)) << d;
+        }
+    }
 }
