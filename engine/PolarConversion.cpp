@@ -9,8 +9,6 @@ namespace veltrane
 {
 namespace
 {
-constexpr float largestFloat = 3.40282347e38f;
-
 // Bins go through the vector maths a block at a time, gathered into contiguous arrays (the
 // imaginary parts lie in reverse order); a block stays in the first-level cache.
 constexpr int blockBins = 256;

@@ -107,7 +107,7 @@ TEST (VelrenderArguments, BytesThatAreNotUtf8AreRefusedByPosition)
     const auto good = velrender::argumentsFromBytes ({ "quorrel", "--set", "bands=1024", "caf\xc3\xa9.wav" }, error);
     ASSERT_TRUE (good.has_value());
     EXPECT_EQ ((*good)[3], juce::String (juce::CharPointer_UTF8 ("caf\xc3\xa9.wav")));
-    for (const std::string bad :
+    for (const std::string& bad :
          { std::string ("\xf0\x9f"), std::string ("1\xc3"), std::string ("a\0b", 3), std::string ("\xff") })
     {
         EXPECT_FALSE (velrender::argumentsFromBytes ({ "quorrel", "--tempo", bad }, error).has_value());
