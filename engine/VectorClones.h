@@ -17,6 +17,22 @@
 #if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__)) \
     && ! defined(VELTRANE_SANITIZED) && ! defined(VELTRANE_PLAIN_LOOPS)
  #define VELTRANE_VECTOR_CLONES __attribute__ ((target_clones ("avx512f", "avx2", "default")))
+// Functions built once per vector width (the ...Lanes.cpp sources) are chosen by the loader.
+ #define VELTRANE_VECTOR_WIDTHS 1
+namespace veltrane
+{
+/** The widest vectors this machine runs: 16 lanes (AVX-512), 8 (AVX2 with FMA) or 4 (SSE2).
+    Loader resolvers call it before relocations are done, so it calls nothing of ours. */
+static inline int widestVectorLanes() noexcept
+{
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports ("avx512f"))
+        return 16;
+    if (__builtin_cpu_supports ("avx2") && __builtin_cpu_supports ("fma"))
+        return 8;
+    return 4;
+}
+} // namespace veltrane
 #else
  #define VELTRANE_VECTOR_CLONES
 #endif

@@ -34,8 +34,7 @@ void sinCosPlain (const float* angle, float* sinOut, float* cosOut, int count) n
 }
 } // namespace
 
-#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__)) \
-    && ! defined(VELTRANE_SANITIZED) && ! defined(VELTRANE_PLAIN_LOOPS)
+#if defined(VELTRANE_VECTOR_WIDTHS)
 
 // VectorMathLanes.cpp, once per width.
 void atan2Lanes4 (const float*, const float*, float*, int) noexcept;
@@ -47,16 +46,6 @@ void sinCosLanes16 (const float*, float*, float*, int) noexcept;
 
 namespace
 {
-int widestLanes() noexcept
-{
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports ("avx512f"))
-        return 16;
-    if (__builtin_cpu_supports ("avx2") && __builtin_cpu_supports ("fma"))
-        return 8;
-    return 4;
-}
-
 decltype (&atan2Lanes4) atan2At (int lanes) noexcept
 {
     return lanes == 16 ? atan2Lanes16 : lanes == 8 ? atan2Lanes8 : lanes == 4 ? atan2Lanes4 : atan2Plain;
@@ -71,8 +60,8 @@ decltype (&sinCosLanes4) sinCosAt (int lanes) noexcept
 // Resolved by the loader, as the cloned loops are.
 extern "C"
 {
-    static decltype (&atan2Lanes4) veltraneResolveAtan2Span() noexcept { return atan2At (widestLanes()); }
-    static decltype (&sinCosLanes4) veltraneResolveSinCosSpan() noexcept { return sinCosAt (widestLanes()); }
+    static decltype (&atan2Lanes4) veltraneResolveAtan2Span() noexcept { return atan2At (widestVectorLanes()); }
+    static decltype (&sinCosLanes4) veltraneResolveSinCosSpan() noexcept { return sinCosAt (widestVectorLanes()); }
 }
 
 __attribute__ ((ifunc ("veltraneResolveAtan2Span"))) void atan2Span (const float*, const float*, float*, int) noexcept;
@@ -80,7 +69,7 @@ __attribute__ ((ifunc ("veltraneResolveSinCosSpan"))) void sinCosSpan (const flo
 
 bool vectorMathRuns (int lanes) noexcept
 {
-    return lanes == 1 || ((lanes == 4 || lanes == 8 || lanes == 16) && lanes <= widestLanes());
+    return lanes == 1 || ((lanes == 4 || lanes == 8 || lanes == 16) && lanes <= widestVectorLanes());
 }
 
 bool atan2SpanAt (int lanes, const float* y, const float* x, float* out, int count) noexcept

@@ -3,16 +3,12 @@
 #include "PhaseMath.h"
 #include "ScaleSieve.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <new>
-
-#if defined(__SSE2__) && ! defined(VELTRANE_PLAIN_LOOPS)
- #define TONALITH_SSE2_BANK 1
- #include <emmintrin.h>
-#endif
 
 namespace tonalith
 {
@@ -29,7 +25,7 @@ T* allocateZeroed (std::size_t count)
     return static_cast<T*> (p);
 }
 
-constexpr int maxActive = SineBank::maxOscillators / 4 + 8; // L is at most N/2 = 8192
+constexpr int maxActive = SineBank::maxOscillators / 4 + veltrane::sineOscillatorGroup; // L is at most N/2 = 8192
 
 /** Brings a position back into [0, 16384) by whole table lengths. For finite values this
     equals subtracting (or adding) 16384 one step at a time, which is exact here; a
@@ -62,10 +58,10 @@ inline float wrapPosition (float x, float tl) noexcept
 } // namespace
 
 SineBank::SineBank (float twoPi)
+    : tableStep (twoPi * (1.0f / 16384.0f))
 {
-    const float step = twoPi * (1.0f / 16384.0f);
     for (int k = 0; k < tableLength; ++k)
-        sineTable[k] = (float) std::sin ((double) ((float) k * step));
+        sineTable[k] = (float) std::sin ((double) ((float) k * tableStep));
     for (int c = 0; c < 2; ++c)
     {
         oscState[c] = allocateZeroed<float> (2 * (std::size_t) maxOscillators);
@@ -77,7 +73,7 @@ SineBank::SineBank (float twoPi)
     activeIncStep = allocateZeroed<float> (maxActive);
     activeAmp = allocateZeroed<float> (maxActive);
     activeAmpStep = allocateZeroed<float> (maxActive);
-    lanes = allocateZeroed<float> (4 * (std::size_t) maxHop);
+    scratch = allocateZeroed<float> (veltrane::sineOscillatorScratch);
 }
 
 SineBank::~SineBank()
@@ -88,7 +84,7 @@ SineBank::~SineBank()
         std::free (oscPhase[c]);
     }
     for (void* p : { (void*) activeIndex, (void*) activePos, (void*) activeInc, (void*) activeIncStep,
-                     (void*) activeAmp, (void*) activeAmpStep, (void*) lanes })
+                     (void*) activeAmp, (void*) activeAmpStep, (void*) scratch })
         std::free (p);
 }
 
@@ -172,89 +168,17 @@ void SineBank::render (float* output, float* polar, float* state, float* lastPha
     if (active == 0)
         return;
 
-    const int padded = (active + 7) & ~7;
+    const int group = veltrane::sineOscillatorGroup;
+    const int padded = (active + group - 1) / group * group;
     for (int k = active; k < padded; ++k)
     {
         activePos[k] = activeInc[k] = activeIncStep[k] = 0.0f;
         activeAmp[k] = activeAmpStep[k] = 0.0f;
     }
-    runActive (output, padded, s.hop, 0.5f * s.outputGain);
+    const veltrane::SineOscillatorSpans spans { activePos, activeInc, activeAmp, activeIncStep, activeAmpStep };
+    veltrane::runSineOscillators (spans, padded, sineTable, tableStep, scratch, output, std::min (s.hop, maxHop),
+                                  0.5f * s.outputGain);
     for (int k = 0; k < active; ++k)
         position[activeIndex[k]] = wrapPosition (activePos[k], tl);
-}
-
-void SineBank::runActive (float* output, int count, int hop, float scale) noexcept
-{
-    if (hop > maxHop)
-        hop = maxHop;
-    std::memset (lanes, 0, sizeof (float) * 4 * (std::size_t) hop);
-    const float* table = sineTable;
-
-#if defined(TONALITH_SSE2_BANK)
-    const __m128i mask = _mm_set1_epi32 (tableMask);
-    for (int base = 0; base < count; base += 8)
-    {
-        __m128 p0 = _mm_load_ps (activePos + base), p1 = _mm_load_ps (activePos + base + 4);
-        __m128 k0 = _mm_load_ps (activeInc + base), k1 = _mm_load_ps (activeInc + base + 4);
-        const __m128 dk0 = _mm_load_ps (activeIncStep + base), dk1 = _mm_load_ps (activeIncStep + base + 4);
-        __m128 a0 = _mm_load_ps (activeAmp + base), a1 = _mm_load_ps (activeAmp + base + 4);
-        const __m128 da0 = _mm_load_ps (activeAmpStep + base), da1 = _mm_load_ps (activeAmpStep + base + 4);
-        float* lane = lanes;
-        for (int j = 0; j < hop; ++j, lane += 4)
-        {
-            // Truncation toward zero, then the mask: a position that is not a number reads
-            // entry 0 (the conversion's out-of-range value masks to 0).
-            const __m128i i0 = _mm_and_si128 (_mm_cvttps_epi32 (p0), mask);
-            const __m128i i1 = _mm_and_si128 (_mm_cvttps_epi32 (p1), mask);
-            // Indexes fit in 14 bits, so the low half of each lane is the whole index.
-            const __m128 s0 = _mm_setr_ps (table[_mm_extract_epi16 (i0, 0)], table[_mm_extract_epi16 (i0, 2)],
-                                           table[_mm_extract_epi16 (i0, 4)], table[_mm_extract_epi16 (i0, 6)]);
-            const __m128 s1 = _mm_setr_ps (table[_mm_extract_epi16 (i1, 0)], table[_mm_extract_epi16 (i1, 2)],
-                                           table[_mm_extract_epi16 (i1, 4)], table[_mm_extract_epi16 (i1, 6)]);
-            const __m128 v = _mm_add_ps (_mm_mul_ps (a0, s0), _mm_mul_ps (a1, s1));
-            _mm_store_ps (lane, _mm_add_ps (_mm_load_ps (lane), v));
-            p0 = _mm_add_ps (p0, k0);
-            p1 = _mm_add_ps (p1, k1);
-            k0 = _mm_add_ps (k0, dk0);
-            k1 = _mm_add_ps (k1, dk1);
-            a0 = _mm_add_ps (a0, da0);
-            a1 = _mm_add_ps (a1, da1);
-        }
-        _mm_store_ps (activePos + base, p0);
-        _mm_store_ps (activePos + base + 4, p1);
-    }
-#else
-    // The same operations in the same order, one lane at a time: lane q sums oscillators q
-    // and q + 4 of every group of eight.
-    auto index = [] (float position) noexcept {
-        // Out-of-range and NaN positions read entry 0, as the vector conversion gives.
-        return position >= -2147483648.0f && position < 2147483648.0f ? ((int) position & tableMask) : 0;
-    };
-    for (int base = 0; base < count; base += 8)
-        for (int q = 0; q < 4; ++q)
-        {
-            float p0 = activePos[base + q], p1 = activePos[base + q + 4];
-            float k0 = activeInc[base + q], k1 = activeInc[base + q + 4];
-            const float dk0 = activeIncStep[base + q], dk1 = activeIncStep[base + q + 4];
-            float a0 = activeAmp[base + q], a1 = activeAmp[base + q + 4];
-            const float da0 = activeAmpStep[base + q], da1 = activeAmpStep[base + q + 4];
-            for (int j = 0; j < hop; ++j)
-            {
-                lanes[4 * j + q] += a0 * table[index (p0)] + a1 * table[index (p1)];
-                p0 += k0;
-                p1 += k1;
-                k0 += dk0;
-                k1 += dk1;
-                a0 += da0;
-                a1 += da1;
-            }
-            activePos[base + q] = p0;
-            activePos[base + q + 4] = p1;
-        }
-#endif
-
-    const float* lane = lanes;
-    for (int j = 0; j < hop; ++j, lane += 4)
-        output[j] += ((lane[0] + lane[1]) + (lane[2] + lane[3])) * scale;
 }
 } // namespace tonalith

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KernelSettings.h"
+#include "SineOscillators.h"
 
 #include <cstddef>
 #include <memory>
@@ -9,7 +10,8 @@ namespace tonalith
 {
 /** Resynthesis by a bank of table-lookup sine oscillators, one per analysis bin: each
     oscillator glides linearly, over one hop, from last frame's amplitude and increment to
-    this frame's, and adds its samples to the output. Magnitudes under the gate threshold are
+    this frame's, and adds its samples to the output (the engine's sine oscillators, whose
+    vector paths evaluate the table's sines within one unit in the last place). Magnitudes under the gate threshold are
     squared (a soft expander) and anything under 0.00001 is silenced.
 
     Per channel the bank keeps each oscillator's (amplitude, increment) pair and its table
@@ -18,7 +20,7 @@ namespace tonalith
 class SineBank
 {
 public:
-    static constexpr int tableLength = 16384;
+    static constexpr int tableLength = veltrane::sineTableLength;
     static constexpr int tableMask = tableLength - 1;
     static constexpr int maxOscillators = 32769; // bins 0..N/2 of the largest transform
     static constexpr int maxHop = 2048;
@@ -40,24 +42,21 @@ public:
 
     float sineTable[tableLength]; // sin(k 2 pi / 16384)
     const float tableLengthFloat = 16384.0f;
+    const float tableStep; // radians per table entry
 
     // Per channel: (amplitude, increment) pairs and positions in [0, 16384).
     float* oscState[2] {};
     float* oscPhase[2] {};
 
 private:
-    /** Runs the active oscillators over one hop into output: four lanes of SSE2 on x86,
-        the same sums lane by lane elsewhere. */
-    void runActive (float* output, int count, int hop, float scale) noexcept;
-
-    // Oscillators that sound in this frame, gathered into arrays so four at a time share
-    // one instruction. Padded to a multiple of eight with silent entries.
+    // Oscillators that sound in this frame, gathered so that the engine runs them a vector at a
+    // time; padded with silent ones to whole groups.
     int* activeIndex = nullptr;
     float* activePos = nullptr;
     float* activeInc = nullptr;
     float* activeIncStep = nullptr;
     float* activeAmp = nullptr;
     float* activeAmpStep = nullptr;
-    float* lanes = nullptr; // per sample, four partial sums (4 x maxHop)
+    float* scratch = nullptr; // the engine's partial sums
 };
 } // namespace tonalith
