@@ -30,7 +30,7 @@ const std::uint32_t oneKey = bitsOf (1.0f) >> 16;
 const std::uint32_t lowestKey = bitsOf (BandTransfer::lowestFloor) >> 16;
 
 /** One turn each way: for |x| <= 2.5 pi the same value as wrapPhase, without branches. */
-inline float wrapOnce (float x, float pi, float twoPi) noexcept
+VELTRANE_INLINE_IN_CLONES float wrapOnce (float x, float pi, float twoPi) noexcept
 {
     x = x > pi ? x - twoPi : x;
     return x < -pi ? x + twoPi : x;
@@ -57,10 +57,53 @@ VELTRANE_VECTOR_CLONES void assign (const float* frequency, int count, int n, fl
         step[i] = ((float) t * invN - f) * hopTwoPi;
     }
 }
+
+/** Band of each source (bandCount for sources without a target), as bandOf gives it. A pass
+    of its own, vectorised: the lookups are independent, and per source they are most of the
+    transfer's instructions. */
+template <int S>
+VELTRANE_VECTOR_CLONES void bands (const float* __restrict magnitude, const int* __restrict target, int count,
+                                   const std::uint32_t* __restrict table, std::uint32_t keyBase,
+                                   const float* __restrict edges, int numBands, std::uint8_t* __restrict band) noexcept
+{
+    const float lowest = edges[numBands];
+    for (int i = 0; i < count; ++i)
+    {
+        const float x = magnitude[i * S];
+        const float m = x < 1.0f ? x : 1.0f;
+        const bool banded = (x > lowest) & (x <= std::numeric_limits<float>::max()) & (target[i] >= 0);
+        // A signed index: vector gathers take those.
+        const int key = banded ? (int) ((bitsOf (m) >> 16) - keyBase) : 0;
+        const int b = (int) table[key];
+        const int settled = b - (m > edges[b] ? 1 : 0);
+        band[i] = (std::uint8_t) (banded ? settled : numBands);
+    }
+}
+
+/** Each target's phase: its winner's step added to its running phase, one turn of wrap each;
+    the running phase of a reached target follows. Non-zero when a step lies beyond 2.5 pi,
+    where one turn is not enough (those targets are left to the general wrap). */
+VELTRANE_VECTOR_CLONES int targetPhases (const float* __restrict winner, const float* __restrict outMagnitude,
+                                         float* __restrict outPhase, float* __restrict runningPhase, int half, float pi,
+                                         float twoPi) noexcept
+{
+    int wide = 0;
+    for (int t = 0; t < half; ++t)
+    {
+        const float s = winner[t];
+        const float phi = wrapOnce (wrapOnce (s, pi, twoPi) + runningPhase[t], pi, twoPi);
+        const bool reached = outMagnitude[t] != 0.0f;
+        const bool near = std::fabs (s) <= 2.5f * pi;
+        wide |= (int) ! near;
+        outPhase[t] = phi;
+        runningPhase[t] = reached && near ? phi : runningPhase[t];
+    }
+    return wide;
+}
 } // namespace
 
 BandTransfer::BandTransfer()
-    : table (new unsigned char[oneKey - lowestKey + 1] {}),
+    : table (new std::uint32_t[oneKey - lowestKey + 1] {}),
       target (new int[maxBins] {}),
       step (new float[maxBins] {}),
       band (new unsigned char[maxBins] {}),
@@ -109,7 +152,7 @@ void BandTransfer::setFloor (float floorIn) noexcept
         const float m = floatOf (std::max (key << 16, lowBits));
         while (b > 0 && m > edges[b])
             --b;
-        table[key - keyBase] = (unsigned char) b;
+        table[key - keyBase] = (std::uint32_t) b;
     }
 }
 
@@ -120,7 +163,7 @@ int BandTransfer::bandOf (float magnitude) const noexcept
         (magnitude > edges[numBands]) & (magnitude <= std::numeric_limits<float>::max()) & (numBands > 0);
     const std::uint32_t inside = 0u - (std::uint32_t) banded; // all ones inside the bands
     const float m = std::min (magnitude, 1.0f);
-    const int b = table[((bitsOf (m) >> 16) - keyBase) & inside];
+    const int b = (int) table[((bitsOf (m) >> 16) - keyBase) & inside];
     const int settled = b - (int) (m > edges[b]);
     return (int) (((std::uint32_t) settled & inside) | ((std::uint32_t) numBands & ~inside));
 }
@@ -142,27 +185,31 @@ void BandTransfer::transfer (const float* magnitude, int stride, int count, int 
     std::fill (winner, winner + half + 1, 0.0f);
 
     // Sources sorted by band (loudest first), bin order kept within a band: the same order
-    // as scanning all sources once per band. Sources without a target take no part. Four
-    // tallies taken in turn, so neighbouring sources of one band do not wait on each other's
-    // increment.
-    int counts[4][maxBands + 1] {};
-    for (int i = 0; i < count; ++i)
-    {
-        const int noTarget = -(int) (target[i] < 0);
-        const int b = (bandOf (magnitude[i * stride]) & ~noTarget) | (numBands & noTarget);
-        band[i] = (unsigned char) b;
-        ++counts[i & 3][b];
-    }
-    int starts[maxBands + 1] {};
+    // as scanning all sources once per band. Sources without a target take no part. The
+    // bands first, in a pass of their own; then a counting sort over four quarters of the
+    // sources in turn, each with its own tallies and cursors, so that neighbouring sources
+    // of one band do not wait on each other's increment.
+    if (stride == 2)
+        bands<2> (magnitude, target, count, table, keyBase, edges, numBands, band);
+    else
+        bands<1> (magnitude, target, count, table, keyBase, edges, numBands, band);
+    const int quarter = (count + 3) / 4;
+    int cursor[4][maxBands + 1] {};
+    for (int j = 0; j < quarter; ++j)
+        for (int q = 0, i = j; q < 4 && i < count; ++q, i += quarter)
+            ++cursor[q][band[i]];
     int sum = 0;
     for (int b = 0; b <= numBands; ++b)
-    {
-        starts[b] = sum;
-        sum += counts[0][b] + counts[1][b] + counts[2][b] + counts[3][b];
-    }
-    const int active = starts[numBands];
-    for (int i = 0; i < count; ++i)
-        order[starts[band[i]]++] = i;
+        for (int q = 0; q < 4; ++q)
+        {
+            const int tally = cursor[q][b];
+            cursor[q][b] = sum;
+            sum += tally;
+        }
+    const int active = cursor[0][numBands];
+    for (int j = 0; j < quarter; ++j)
+        for (int q = 0, i = j; q < 4 && i < count; ++q, i += quarter)
+            order[cursor[q][band[i]]++] = i;
 
     // Magnitudes add up in that order; the first source to reach a target (its magnitude
     // still exactly 0) is the one whose phase the target takes. Only this is serial. Later
@@ -182,17 +229,7 @@ void BandTransfer::transfer (const float* magnitude, int stride, int count, int 
     // Each target's phase: the winner's step added to its running phase, each wrapped. A step
     // lies within pi/8 of zero unless the source came from below bin 0, so one turn of wrap
     // usually suffices; the rest take the general wrap.
-    int wide = 0;
-    for (int t = 0; t < half; ++t)
-    {
-        const float s = winner[t];
-        const float phi = wrapOnce (wrapOnce (s, pi, twoPi) + runningPhase[t], pi, twoPi);
-        const bool reached = outMagnitude[t] != 0.0f;
-        const bool near = std::fabs (s) <= 2.5f * pi;
-        wide |= (int) ! near;
-        outPhase[t] = phi;
-        runningPhase[t] = reached && near ? phi : runningPhase[t];
-    }
+    const int wide = targetPhases (winner, outMagnitude, outPhase, runningPhase, half, pi, twoPi);
     outPhase[half] = 0.0f;
     if (wide != 0)
         for (int t = 0; t < half; ++t)

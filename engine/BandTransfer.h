@@ -66,8 +66,9 @@ private:
     int numBands = 0;
     float currentFloor = -1.0f;
     // Band of the smallest magnitude above the floor in each run of floats sharing their top
-    // 16 bits; a run is narrower than a band, so one comparison settles the rest.
-    unsigned char* table = nullptr;
+    // 16 bits; a run is narrower than a band, so one comparison settles the rest. Words, so
+    // that vector gathers read them.
+    std::uint32_t* table = nullptr;
     std::uint32_t keyBase = 0;
 
     int* target = nullptr;         // per source: target bin or -1

@@ -84,6 +84,7 @@ TEST (BandTransfer, MatchesTheBandPassesBitForBit)
         bool toBinZero;
         int stride;
         float spread;
+        int fewer = 0; // sources left out at the top, as a transposition upward leaves them
     };
     const Case cases[] = {
         { 2048, 0.00001f, false, 1, 1.0f },  // the loop layers' transfer
@@ -92,6 +93,10 @@ TEST (BandTransfer, MatchesTheBandPassesBitForBit)
         { 16384, 1.0e-12f, false, 2, 1.0f }, // the lowest floor
         { 256, 1.0e-6f, true, 1, 40.0f },    // frequencies far below bin 0: steps of many turns
         { 16, 0.001f, false, 1, 1.0f },
+        { 2048, 0.00001f, false, 1, 1.0f, 3 }, // source counts that are no multiple of four
+        { 1024, 1.0e-6f, true, 2, 1.0f, 509 }, // (upward transpositions leave such counts)
+        { 16, 0.001f, false, 2, 1.0f, 5 },     // three sources
+        { 16, 0.001f, false, 1, 1.0f, 7 },     // one
     };
     std::uint32_t seed = 21;
     auto uniform = [&seed] {
@@ -100,7 +105,7 @@ TEST (BandTransfer, MatchesTheBandPassesBitForBit)
     };
     for (const auto& c : cases)
     {
-        const int half = c.n / 2, count = half;
+        const int half = c.n / 2, count = half - c.fewer;
         BandTransfer transfer;
         transfer.setFloor (c.floor);
         PlainTransfer plain;
