@@ -11,7 +11,7 @@ JOBS=${JOBS:-2}
 export CCACHE_DIR=${CCACHE_DIR:-$HOME/.ccache} CCACHE_BASEDIR=$PWD
 command -v clang++ > /dev/null || { echo "sanitize: clang++ is needed (Debian: apt-get install clang libclang-rt-14-dev)"; exit 2; }
 fuzz_targets=(soundfile state midi velrender)
-tests=(engine_tests frame_tests typed_value_tests quorrel_tests tonalith_tests tonalith_portable_bank_tests
+tests=(engine_tests frame_tests typed_value_tests quorrel_tests tonalith_tests
   durafold_tests revolva_tests)
 CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRANE_ASAN=ON -DVELTRANE_FUZZ=ON \
   -DVELTRANE_TESTS=ON -DVELTRANE_BENCH=OFF > /dev/null
