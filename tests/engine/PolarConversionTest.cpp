@@ -1,4 +1,5 @@
 #include "PolarConversion.h"
+#include "UlpDistance.h"
 #include "VectorMath.h"
 
 #include <gtest/gtest.h>
@@ -42,18 +43,9 @@ TEST (PolarConversion, ZeroOrNaNMagnitudeGivesZeroWhateverThePhase)
 
 namespace
 {
-bool sameBits (float a, float b) { return std::memcmp (&a, &b, sizeof (float)) == 0; }
+using veltrane_test::ulpDistance;
 
-std::int64_t ulpDistance (float a, float b)
-{
-    auto ordered = [] (float f) {
-        std::int32_t i;
-        std::memcpy (&i, &f, sizeof i);
-        return i < 0 ? (std::int64_t) INT32_MIN - i : (std::int64_t) i;
-    };
-    const std::int64_t d = ordered (a) - ordered (b);
-    return d < 0 ? -d : d;
-}
+bool sameBits (float a, float b) { return std::memcmp (&a, &b, sizeof (float)) == 0; }
 
 double ulpOf (float x)
 {

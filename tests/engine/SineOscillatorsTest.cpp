@@ -1,4 +1,5 @@
 #include "SineOscillators.h"
+#include "UlpDistance.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +15,7 @@ namespace
 {
 using veltrane::sineOscillatorGroup;
 using veltrane::sineTableLength;
-
-std::int64_t ulpDistance (float a, float b)
-{
-    auto ordered = [] (float f) {
-        std::int32_t i;
-        std::memcpy (&i, &f, sizeof i);
-        return i < 0 ? (std::int64_t) INT32_MIN - i : (std::int64_t) i;
-    };
-    const std::int64_t d = ordered (a) - ordered (b);
-    return d < 0 ? -d : d;
-}
+using veltrane_test::ulpDistance;
 
 /** 0 stands for the width the loader chose, then each width this build runs here. */
 std::vector<int> widths()

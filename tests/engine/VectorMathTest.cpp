@@ -1,4 +1,5 @@
 #include "VectorMath.h"
+#include "UlpDistance.h"
 
 #include <gtest/gtest.h>
 
@@ -12,17 +13,7 @@
 
 namespace
 {
-/** Distance in units in the last place, counting across zero (-0 and +0 are 0 apart). */
-std::int64_t ulpDistance (float a, float b)
-{
-    auto ordered = [] (float f) {
-        std::int32_t i;
-        std::memcpy (&i, &f, sizeof i);
-        return i < 0 ? (std::int64_t) INT32_MIN - i : (std::int64_t) i;
-    };
-    const std::int64_t d = ordered (a) - ordered (b);
-    return d < 0 ? -d : d;
-}
+using veltrane_test::ulpDistance;
 
 /** Operands over many decades: the spectra the engine converts span them. The odd count
     leaves a partial vector at the end. */
