@@ -67,11 +67,12 @@ VELTRANE_VECTOR_CLONES void bands (const float* __restrict magnitude, const int*
                                    const float* __restrict edges, int numBands, std::uint8_t* __restrict band) noexcept
 {
     const float lowest = edges[numBands];
+    const bool anyBand = numBands > 0; // without bands the table is not set up for this floor
     for (int i = 0; i < count; ++i)
     {
         const float x = magnitude[i * S];
         const float m = x < 1.0f ? x : 1.0f;
-        const bool banded = (x > lowest) & (x <= std::numeric_limits<float>::max()) & (target[i] >= 0);
+        const bool banded = (x > lowest) & (x <= std::numeric_limits<float>::max()) & (target[i] >= 0) & anyBand;
         // A signed index: vector gathers take those.
         const int key = banded ? (int) ((bitsOf (m) >> 16) - keyBase) : 0;
         const int b = (int) table[key];
