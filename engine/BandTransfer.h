@@ -54,7 +54,8 @@ public:
     /** Transfers sources 0..count-1 of magnitude[i x stride] (stride 1 or 2) to the targets
         that assignTargets gave them. Writes outMagnitude and outPhase for bins 0..half (bin
         half stays silent) and each reached target's runningPhase; unreached targets keep
-        their running phase, and their output phase is meaningless (magnitude 0). */
+        their running phase, and their output phase is meaningless (magnitude 0). The three
+        output arrays are distinct from each other and from magnitude. */
     void transfer (const float* magnitude, int stride, int count, int half, float* outMagnitude, float* outPhase,
                    float* runningPhase, float pi, float twoPi) noexcept;
 
